@@ -1,0 +1,45 @@
+// The program's picture of the disc: track count, length texts as the drive gives
+// them (mm:ss:ff), the current track and the tracks chosen for a batch.
+#pragma once
+
+#include <cstddef>
+
+constexpr int kMaxTrack = 99;         // slots 1..99; slot 0 belongs to no track
+constexpr size_t kLengthText = 12;    // "mm:ss:ff" and room to spare
+constexpr size_t kTrackNameText = 50;
+
+struct TrackTable {
+    int trackCount;                              // 0 before the first scan
+    char lengths[kMaxTrack + 1][kLengthText];    // reply of "status cd length track k"
+    char currentTrack[4];                        // "1".."99", "L" (line in), "C" (convert)
+    char currentLength[kLengthText];             // length text of the current track
+    char trackNames[kMaxTrack + 1][kTrackNameText];
+    int selected[kMaxTrack + 1];                 // tracks to record, in order
+    int selectedCount;                           // 0: no batch set up
+    int nextSelected;                            // position of the next track to record
+};
+
+// Decimal value of a reply text as the program reads numbers (leading digits; 0 if none).
+int ReplyNumber(const char* text);
+
+// The track count a "status cd number of tracks" reply stands for, limited to the
+// table's 99 slots (an audio CD has at most 99 tracks).
+int TrackCountFromReply(const char* reply);
+
+// The current track as a number (0 for "L", "C" or anything not a track).
+int CurrentTrackNumber(const TrackTable& table);
+void SetCurrentTrack(TrackTable* table, int track);
+void SetCurrentTrackText(TrackTable* table, const char* text);
+bool IsLetterTrack(const TrackTable& table);   // "L" or "C"
+
+// Track buttons: "<" wraps from 1 to `count`, ">" from `count` to 1.
+int PreviousTrack(int current, int count);
+int NextTrack(int current, int count);
+
+// Seconds of a length text: minutes from characters 1–2, seconds from 4–5.
+int LengthSeconds(const char* lengthText);
+
+// Bounded copy that always terminates `dest`.
+void CopyText(char* dest, size_t destSize, const char* src);
+template <size_t N>
+void CopyText(char (&dest)[N], const char* src) { CopyText(dest, N, src); }

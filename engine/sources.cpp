@@ -1,0 +1,90 @@
+// The source commands of the Source menu: each puts the program into one source mode
+// and sets up the menus, the Play button and the track table for it.
+#include <cstring>
+
+#include "display.h"
+#include "drive.h"
+#include "engine.h"
+#include "mainwnd.h"
+#include "resource.h"
+#include "settings.h"
+
+EngineState g_engine = {kSourceNone, false, false, false, 0, 0, "untitled", "", 0};
+
+namespace {
+
+void CheckList(const int* ids, size_t count, bool checked) {
+    for (size_t i = 0; i < count && ids[i] != 0; ++i) CheckMenuCommand(ids[i], checked);
+}
+
+void EnableList(const int* ids, size_t count, bool enabled) {
+    for (size_t i = 0; i < count && ids[i] != 0; ++i) EnableMenuCommand(ids[i], enabled);
+}
+
+void ApplyCurrentTrack(const SourceCommandEffect& effect) {
+    switch (effect.trackRule) {
+        case kTrackOneIfLetter:
+            if (IsLetterTrack(g_tracks)) SetCurrentTrack(&g_tracks, 1);
+            break;
+        case kTrackLineIn: SetCurrentTrackText(&g_tracks, "L"); break;
+        case kTrackConvert: SetCurrentTrackText(&g_tracks, "C"); break;
+    }
+    if (!effect.lengthFromTable)
+        g_tracks.currentLength[0] = '\0';
+    else if (g_tracks.currentLength[0] == '\0')
+        CopyText(g_tracks.currentLength, g_tracks.lengths[CurrentTrackNumber(g_tracks)]);
+}
+
+}  // namespace
+
+void OnSourceCommand(HWND hwnd, int command) {
+    const SourceCommandEffect* effect = FindSourceCommand(command);
+    if (!effect) return;
+    RecordingSettings& settings = g_settings.recording;
+    bool mp3Off = !settings.convertToMp3;
+
+    g_engine.mode = effect->mode;
+    settings.sourceIndex = effect->mode;
+    if (effect->keepWavWhenMp3Off && mp3Off) settings.keepWav = true;
+    if (effect->partialOff) CheckMenuCommand(IDM_PARTIAL, false);
+    CheckMenuCommand(effect->checked, true);
+    CheckList(effect->unchecked, sizeof effect->unchecked / sizeof effect->unchecked[0], false);
+    EnableList(effect->enabled, sizeof effect->enabled / sizeof effect->enabled[0], true);
+    EnableList(effect->grayed, sizeof effect->grayed / sizeof effect->grayed[0], false);
+    if (effect->grayMp3ParamsWhenOff && mp3Off) EnableMenuCommand(IDM_MP3PARAMS, false);
+    SetControlText(IDC_MAIN_PLAY, effect->playLabel);
+    ApplyCurrentTrack(*effect);
+    SetPromptLine(hwnd, "Enter song name or click here:", false);
+    EnableControls(kTrackButtons, effect->transportEnabled);
+    EnableControl(IDC_MAIN_EJECT, effect->transportEnabled);
+    if (effect->disablePlayBack) EnableControl(IDC_MAIN_PLAYBACK, false);
+    if (effect->forceCdFormat) {
+        settings.sampleRate = 44100;
+        settings.bitsPerSample = 16;
+        settings.channels = 2;
+    }
+    InvalidateRect(hwnd, nullptr, TRUE);
+    FocusSongName();
+}
+
+// Partial CD Recording is a toggle beside Record from CD: the CD plays and the user
+// starts the recording by hand.
+void OnPartialRecording(HWND) {
+    bool wasOn = (GetMenuState(g_app.menu, IDM_PARTIAL, MF_BYCOMMAND) & MF_CHECKED) != 0;
+    if (!wasOn) {
+        CheckMenuCommand(IDM_PARTIAL, true);
+        g_engine.mode = kSourcePartial;
+        EnableMenuCommand(IDM_TRACKS, false);
+        const int enabled[] = {IDM_RIP, IDM_RECORDCD, IDM_LINEIN, IDM_PARTIAL};
+        EnableList(enabled, 4, true);
+        g_settings.recording.sourceIndex = kSourcePartial;
+    } else {
+        CheckMenuCommand(IDM_PARTIAL, false);
+        g_engine.mode = kSourceRecordCd;
+        EnableMenuCommand(IDM_TRACKS, true);
+        CheckMenuCommand(IDM_RIP, false);
+        CheckMenuCommand(IDM_CONVERT, false);
+        // The stored source follows the mode, so a saved setting starts in Record from CD.
+        g_settings.recording.sourceIndex = kSourceRecordCd;
+    }
+}

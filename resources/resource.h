@@ -1,0 +1,36 @@
+// Command, control and resource ids of CD Quorrel's main program. The command numbers
+// are fixed: buttons, menu items and accelerators all arrive as these WM_COMMAND ids.
+#pragma once
+
+// Buttons of the main window (their ids are their commands).
+#define IDC_MAIN_PLAY           102
+#define IDC_MAIN_SAVE           103
+#define IDC_MAIN_PLAYBACK       104
+#define IDC_MAIN_STOPPLAYBACK   105
+#define IDC_MAIN_EJECT          106
+#define IDC_MAIN_EXIT           107
+#define IDC_MAIN_PREVTRACK      108
+#define IDC_MAIN_NEXTTRACK      109
+#define IDC_MAIN_FIRSTTRACK     110
+#define IDC_MAIN_LASTTRACK      111
+#define IDC_MAIN_SONGNAME       65535   /* sends no command */
+#define IDC_MAIN_TRACKLIST      130     /* hidden list of chosen tracks */
+
+// Menu commands.
+#define IDM_TRACKS              112
+#define IDM_VOLUME              113
+#define IDM_BACKGROUND          114
+#define IDM_SAVESETTINGS        115
+#define IDM_RECORDCD            116
+#define IDM_LINEIN              117
+#define IDM_PARTIAL             118
+#define IDM_CONVERT             119
+#define IDM_RIP                 120
+#define IDM_WAVPARAMS           121
+#define IDM_MP3PARAMS           122
+#define IDM_HELPCONTENTS        123
+#define IDM_ABOUT               124
+#define IDM_EXIT                IDC_MAIN_EXIT
+
+#define IDM_FIRST_COMMAND       102
+#define IDM_LAST_COMMAND        124

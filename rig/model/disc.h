@@ -1,0 +1,73 @@
+// The virtual drive's picture of a disc: a CDRWIN CUE sheet with one BIN file of
+// raw 2,352-byte audio sectors, and the CD arithmetic the drive answers with.
+// Plain C++: used by the rig's DLLs, the disc generator and the tests alike.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace rig {
+
+constexpr int kFramesPerSecond = 75;
+constexpr int kBytesPerFrame = 2352;      // 588 stereo 16-bit samples
+constexpr int kSamplesPerFrame = 588;     // stereo sample pairs per frame
+constexpr long kPregapFrames = 150;       // LBA 0 is shown as MSF 00:02:00
+constexpr int kMaxTracks = 99;
+
+struct Disc {
+    std::string binPath;            // the BIN as named by the CUE, resolved against the CUE's folder
+    std::vector<long> trackStarts;  // LBA of INDEX 01 of track k at [k - 1], ascending
+    long leadout = 0;               // first LBA after the last frame (BIN size / 2,352)
+
+    int TrackCount() const { return static_cast<int>(trackStarts.size()); }
+};
+
+// Parses CUE sheet text. `cueDir` is the folder of the CUE file (with or without a
+// trailing separator, Windows or POSIX style) and resolves the FILE name. Only the
+// binary audio form is accepted: one FILE "x" BINARY, TRACK nn AUDIO in ascending
+// order from 01, INDEX 01 mm:ss:ff (INDEX 00, REM, TITLE, PERFORMER, FLAGS,
+// PREGAP and other known lines are tolerated). Leaves disc->leadout at 0: the BIN's
+// size decides it. Returns false with a one-line reason in *error.
+bool ParseCue(const std::string& text, const std::string& cueDir, Disc* disc, std::string* error);
+
+// Reads the CUE file and the size of its BIN. Fails (with the reason) when the CUE
+// cannot be read or parsed, the BIN is missing, its size is not a whole number of
+// frames, or a track starts at or beyond its end.
+bool LoadDisc(const std::string& cuePath, Disc* disc, std::string* error);
+
+// ---- CD arithmetic (the answers of a drive served by Windows' CD audio driver) ----
+
+struct Msf {
+    int m = 0, s = 0, f = 0;
+};
+
+Msf FramesToMsf(long frames);
+long MsfToFrames(int m, int s, int f);
+
+// MCI packings: MSF is m | s << 8 | f << 16; TMSF is t | m << 8 | s << 16 | f << 24.
+uint32_t PackMsf(const Msf& msf);
+uint32_t PackTmsf(int track, const Msf& msf);
+Msf UnpackMsf(uint32_t packed);
+void UnpackTmsf(uint32_t packed, int* track, Msf* msf);
+
+// Length of track k (1-based) in frames: next start - start; the last track is one
+// frame shorter than leadout - start. 0 for a track that does not exist.
+long TrackLengthFrames(const Disc& disc, int track);
+// Disc length in frames: leadout - first start - 1.
+long DiscLengthFrames(const Disc& disc);
+
+// A TMSF position (track-relative) as an LBA. False for a missing track.
+bool TmsfToLba(const Disc& disc, uint32_t tmsf, long* lba);
+// An LBA as a TMSF position relative to the track that holds it.
+uint32_t LbaToTmsf(const Disc& disc, long lba);
+// An LBA as an absolute MSF position (LBA 0 is 00:02:00).
+uint32_t LbaToMsf(long lba);
+// An absolute MSF position as an LBA (00:02:00 is LBA 0; may be negative).
+long MsfToLba(uint32_t msf);
+
+// Milliseconds conversions as the CD audio driver makes them.
+uint32_t FramesToMs(long frames);   // frames * 1000 / 75 + 1
+long MsToFrames(uint32_t ms);       // ((ms - 1) * 75 + 500) / 1000
+
+}  // namespace rig

@@ -1,0 +1,24 @@
+// The virtual audio rig's state, as tests set it: the registry key
+// HKEY_CURRENT_USER\Software\VirtualAudioRig, which the rig reads afresh at every
+// command, so a test may change it while the program runs.
+#pragma once
+
+#include <string>
+
+namespace rigstate {
+
+// Removes every value: no disc, door closed, silent line input, no bad sectors, drive free.
+void Reset();
+
+// The disc in the drive: the Windows path of its .cue file; "" takes it out.
+void SetDisc(const std::string& cuePath);
+std::string Disc();
+
+void SetDoorOpen(bool open);
+bool DoorOpen();
+
+void SetDriveBusy(bool busy);
+void SetLineIn(const std::string& wavPath);      // "" removes it (silence)
+void SetBadSectors(const std::string& ranges);   // "" removes it
+
+}  // namespace rigstate

@@ -1,0 +1,90 @@
+#include "track_table.h"
+
+#include <gtest/gtest.h>
+
+#include "layout.h"
+#include "source_table.h"
+
+namespace {
+
+TEST(TrackTable, TrackButtonsWrapAroundTheDisc) {
+    EXPECT_EQ(PreviousTrack(1, 3), 3);
+    EXPECT_EQ(PreviousTrack(3, 3), 2);
+    EXPECT_EQ(NextTrack(3, 3), 1);
+    EXPECT_EQ(NextTrack(1, 3), 2);
+    EXPECT_EQ(PreviousTrack(1, 1), 1);
+    EXPECT_EQ(NextTrack(1, 1), 1);
+    // A current track left from a longer disc never points past the new one.
+    EXPECT_EQ(PreviousTrack(7, 3), 3);
+    EXPECT_EQ(NextTrack(7, 3), 1);
+}
+
+TEST(TrackTable, CurrentTrackTexts) {
+    TrackTable table{};
+    SetCurrentTrack(&table, 7);
+    EXPECT_STREQ(table.currentTrack, "7");
+    EXPECT_EQ(CurrentTrackNumber(table), 7);
+    SetCurrentTrack(&table, 12);
+    EXPECT_STREQ(table.currentTrack, "12");
+    SetCurrentTrack(&table, 99);
+    EXPECT_STREQ(table.currentTrack, "99");
+    EXPECT_FALSE(IsLetterTrack(table));
+    SetCurrentTrackText(&table, "L");
+    EXPECT_TRUE(IsLetterTrack(table));
+    EXPECT_EQ(CurrentTrackNumber(table), 0);
+}
+
+TEST(TrackTable, RepliesAndLengths) {
+    EXPECT_EQ(TrackCountFromReply("12"), 12);
+    EXPECT_EQ(TrackCountFromReply("150"), 99);   // the table holds tracks 1 to 99
+    EXPECT_EQ(TrackCountFromReply(""), 0);
+    EXPECT_EQ(LengthSeconds("04:31:22"), 271);
+    EXPECT_EQ(LengthSeconds("00:00"), 0);
+    EXPECT_EQ(LengthSeconds(""), 0);
+    char small[6];
+    CopyText(small, "04:31:22");
+    EXPECT_STREQ(small, "04:31");
+}
+
+TEST(SourceTable, StartupSendsTheStoredSourcesCommands) {
+    int commands[2] = {};
+    ASSERT_EQ(StartupSourceCommands(0, commands), 1);
+    EXPECT_EQ(commands[0], 120);
+    ASSERT_EQ(StartupSourceCommands(3, commands), 1);
+    EXPECT_EQ(commands[0], 119);
+    ASSERT_EQ(StartupSourceCommands(4, commands), 2);
+    EXPECT_EQ(commands[0], 116);
+    EXPECT_EQ(commands[1], 118);
+    EXPECT_EQ(StartupSourceCommands(5, commands), 0);
+    EXPECT_EQ(StartupSourceCommands(-1, commands), 0);
+}
+
+TEST(SourceTable, EachSourceChecksItselfOnly) {
+    for (int command : {116, 117, 119, 120}) {
+        const SourceCommandEffect* effect = FindSourceCommand(command);
+        ASSERT_NE(effect, nullptr);
+        EXPECT_EQ(effect->checked, command);
+        for (int id : effect->unchecked) EXPECT_NE(id, command);
+        for (int id : effect->grayed) EXPECT_NE(id, command);
+    }
+    EXPECT_EQ(FindSourceCommand(118), nullptr);
+    EXPECT_STREQ(FindSourceCommand(117)->playLabel, "&Record");
+    EXPECT_FALSE(FindSourceCommand(117)->transportEnabled);
+    EXPECT_TRUE(FindSourceCommand(119)->forceCdFormat == false && FindSourceCommand(120)->forceCdFormat);
+    EXPECT_TRUE(IsCdSource(kSourceRip) && IsCdSource(kSourcePartial) && !IsCdSource(kSourceLineIn));
+    EXPECT_FALSE(IsCdPlayed(kSourceRip));
+}
+
+TEST(Layout, PositionsTruncateTowardZero) {
+    LayoutUnits units{7, 13};
+    EXPECT_EQ(Cw10(units, 262), 183);   // 26.2 * 7 = 183.4
+    EXPECT_EQ(Lh10(units, 33), 42);     // 3.3 * 13 = 42.9
+    EXPECT_EQ(Lh10(units, 155), 201);
+    // The song name prompt's bounds are exclusive.
+    EXPECT_FALSE(StrictlyInside(units, kSongNamePrompt, 133, 110));
+    EXPECT_TRUE(StrictlyInside(units, kSongNamePrompt, 134, 105));
+    EXPECT_FALSE(StrictlyInside(units, kSongNamePrompt, 210, 105));
+    EXPECT_FALSE(StrictlyInside(units, kSongNamePrompt, 150, 104));
+}
+
+}  // namespace
