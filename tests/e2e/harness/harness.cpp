@@ -1,0 +1,231 @@
+// Harness basics: failure reporting, paths and files, waiting, reading foreign windows.
+#include "harness.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <utility>
+
+namespace harness {
+namespace {
+
+FailureHandler& Handler() {
+    static FailureHandler handler;
+    return handler;
+}
+
+// The per-test scratch folder: remembered so that later calls in one test keep it.
+struct ScratchState {
+    std::string testName;
+    std::string dir;
+};
+ScratchState& Scratch() {
+    static ScratchState state;
+    return state;
+}
+
+std::string CurrentTestName() {
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    if (!info) return "default";
+    std::string name = std::string(info->test_suite_name()) + "." + info->name();
+    for (char& c : name)
+        if (c == '/' || c == '\\' || c == ':') c = '_';  // parameterised names
+    return name;
+}
+
+}  // namespace
+
+FailureHandler SetFailureHandler(FailureHandler handler) {
+    FailureHandler previous = std::move(Handler());
+    Handler() = std::move(handler);
+    return previous;
+}
+
+void Fail(const std::string& message) {
+    if (Handler())
+        Handler()(message);
+    else
+        ADD_FAILURE() << message;
+}
+
+// ---- paths and files ----
+
+std::string ExeDir() {
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, ARRAYSIZE(path));
+    if (n == 0 || n >= ARRAYSIZE(path)) return ".";
+    std::string dir(path, n);
+    size_t slash = dir.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".") : dir.substr(0, slash);
+}
+
+std::string BinPath(const std::string& name) { return JoinPath(ExeDir(), name); }
+
+std::string JoinPath(const std::string& dir, const std::string& name) {
+    if (dir.empty()) return name;
+    char last = dir.back();
+    return (last == '\\' || last == '/') ? dir + name : dir + "\\" + name;
+}
+
+std::string FullPath(const std::string& path) {
+    char full[MAX_PATH];
+    DWORD n = GetFullPathNameA(path.c_str(), ARRAYSIZE(full), full, nullptr);
+    if (n == 0 || n >= ARRAYSIZE(full)) return path;
+    return std::string(full, n);
+}
+
+std::string WinPath(const std::string& unixPath) {
+    std::string out = "Z:" + unixPath;
+    std::replace(out.begin(), out.end(), '/', '\\');
+    return out;
+}
+
+std::string ScratchDir() {
+    ScratchState& s = Scratch();
+    std::string name = CurrentTestName();
+    if (s.testName == name && !s.dir.empty()) return s.dir;
+    std::string root = JoinPath(ExeDir(), "scratch");
+    std::string dir = JoinPath(root, name);
+    CreateDirectoryA(root.c_str(), nullptr);  // may exist already
+    if (!RemoveTree(dir) || !CreateDirectoryA(dir.c_str(), nullptr)) {
+        Fail("cannot make an empty scratch folder " + dir + " (is a program still using it?)");
+        return "";
+    }
+    s.testName = name;
+    s.dir = dir;
+    return dir;
+}
+
+bool FileExists(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirExists(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool ReadFile(const std::string& path, std::string* contents) {
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return false;
+    std::string data;
+    char buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) data.append(buffer, n);
+    bool ok = !ferror(f);
+    fclose(f);
+    if (ok) *contents = std::move(data);
+    return ok;
+}
+
+std::string ReadFileOrEmpty(const std::string& path) {
+    std::string contents;
+    return ReadFile(path, &contents) ? contents : std::string();
+}
+
+bool WriteFile(const std::string& path, const std::string& contents) {
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) return false;
+    bool ok = fwrite(contents.data(), 1, contents.size(), f) == contents.size();
+    return fclose(f) == 0 && ok;
+}
+
+bool RemoveTree(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        return DeleteFileA(path.c_str()) != 0;
+    }
+    for (const std::string& name : ListFiles(path)) RemoveTree(JoinPath(path, name));
+    return RemoveDirectoryA(path.c_str()) != 0;
+}
+
+std::vector<std::string> ListFiles(const std::string& dir) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(JoinPath(dir, "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::string name = found.cFileName;
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// ---- waiting ----
+
+::testing::AssertionResult WaitUntil(const std::function<bool()>& predicate, DWORD timeoutMs,
+                                     DWORD pollMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (predicate()) return ::testing::AssertionSuccess();
+        if (GetTickCount() - start >= timeoutMs) break;
+        Sleep(pollMs);
+    }
+    // One last look: the condition may have come true during the final sleep.
+    if (predicate()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the condition did not come true within " << timeoutMs << " ms";
+}
+
+// ---- windows of any process ----
+
+std::string Text(HWND window) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return "";
+    std::vector<char> buffer(length + 2);
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+                             SMTO_ABORTIFHUNG, 5000, &copied))
+        return "";
+    buffer.back() = '\0';
+    return std::string(buffer.data());
+}
+
+std::string ClassName(HWND window) {
+    char name[256];
+    int n = GetClassNameA(window, name, ARRAYSIZE(name));
+    return n > 0 ? std::string(name, n) : std::string();
+}
+
+std::string StripAmpersands(const std::string& label) {
+    std::string out;
+    for (size_t i = 0; i < label.size(); ++i) {
+        if (label[i] == '&' && i + 1 < label.size()) ++i;
+        else if (label[i] == '&') continue;
+        out += label[i];
+    }
+    return out;
+}
+
+RECT WindowRect(HWND window) {
+    RECT r = {0, 0, 0, 0};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+RECT ClientRectOnScreen(HWND window) {
+    RECT r = {0, 0, 0, 0};
+    GetClientRect(window, &r);
+    POINT topLeft = {0, 0};
+    ClientToScreen(window, &topLeft);
+    OffsetRect(&r, topLeft.x, topLeft.y);
+    return r;
+}
+
+bool MessageBoxInfo::HasButton(const std::string& label) const {
+    std::string want = StripAmpersands(label);
+    for (const std::string& b : buttons) {
+        std::string have = StripAmpersands(b);
+        if (have.size() == want.size() &&
+            std::equal(have.begin(), have.end(), want.begin(),
+                       [](char a, char c) { return std::tolower((unsigned char)a) == std::tolower((unsigned char)c); }))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace harness
