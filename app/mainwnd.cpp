@@ -72,13 +72,13 @@ void LoadEncoderLibrary(HWND hwnd) {
 }
 
 void CreateControls(HWND hwnd) {
-    for (const ControlSpec& spec : kControls) {
+    for (const ControlSpec& entry : kControls) {
         HWND control = CreateWindowExA(
-            0, spec.windowClass, spec.text, spec.style, Cw10(g_app.units, spec.x), Lh10(g_app.units, spec.y),
-            Cw10(g_app.units, spec.width), Lh10(g_app.units, spec.height), hwnd,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), g_app.instance, nullptr);
-        if (spec.id == IDC_MAIN_SONGNAME) g_app.songName = control;
-        if (spec.id == IDC_MAIN_TRACKLIST) g_app.trackList = control;
+            0, entry.windowClass, entry.text, entry.style, Cw10(g_app.units, entry.x), Lh10(g_app.units, entry.y),
+            Cw10(g_app.units, entry.width), Lh10(g_app.units, entry.height), hwnd,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id)), g_app.instance, nullptr);
+        if (entry.id == IDC_MAIN_SONGNAME) g_app.songName = control;
+        if (entry.id == IDC_MAIN_TRACKLIST) g_app.trackList = control;
     }
 }
 
@@ -132,7 +132,11 @@ LRESULT OnCreate(HWND hwnd) {
     return 0;
 }
 
-void OnDestroy(HWND hwnd) {
+// The shutdown steps; they run once, from WM_DESTROY or from a creation that failed
+// (a window whose creation fails is not always sent WM_DESTROY).
+void Shutdown(HWND hwnd) {
+    if (g_app.shutDown) return;
+    g_app.shutDown = true;
     SendMciString("stop all");   // results ignored: the devices close anyway
     SendMciString("close all");
     KillTimer(hwnd, kTimerClock);
@@ -144,6 +148,12 @@ void OnDestroy(HWND hwnd) {
     if (g_app.encoder) FreeLibrary(g_app.encoder);
     g_app.encoder = nullptr;
     PostQuitMessage(0);
+}
+
+LRESULT CreateOrShutDown(HWND hwnd) {
+    if (OnCreate(hwnd) == 0) return 0;
+    Shutdown(hwnd);
+    return -1;
 }
 
 void OnGetMinMaxInfo(MINMAXINFO* info) {
@@ -195,8 +205,8 @@ void OnCommand(HWND hwnd, int id) {
 
 LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_CREATE: return OnCreate(hwnd);
-        case WM_DESTROY: OnDestroy(hwnd); return 0;
+        case WM_CREATE: return CreateOrShutDown(hwnd);
+        case WM_DESTROY: Shutdown(hwnd); return 0;
         case WM_PAINT: OnPaint(hwnd); return 0;
         case WM_GETMINMAXINFO: OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam)); return 0;
         case WM_COMMAND: OnCommand(hwnd, LOWORD(wParam)); return 0;

@@ -29,6 +29,7 @@ struct AppWindows {
     AUXCAPSA auxCaps;       // auxiliary device 0: the CD player's output
     int extractionHandle;   // the CD drive of the extraction library, 0 for none
     bool startupDone;       // the start-up check has ended
+    bool shutDown;          // the shutdown steps have run
     LayoutUnits units;
     int width, height;      // outer size of the main window, fixed at creation
 };
