@@ -180,6 +180,7 @@ void OnTimer(HWND hwnd, UINT_PTR id) {
     switch (id) {
         case kTimerStartup: OnStartupTick(hwnd); break;
         case kTimerDrivePoll: OnDrivePoll(hwnd); break;
+        case kTimerClock: OnClockTick(hwnd); break;
         default: break;
     }
 }
@@ -190,7 +191,16 @@ void OnExit(HWND hwnd) { DestroyWindow(hwnd); }
 // is ignored. Commands whose work is not built yet do nothing.
 void OnCommand(HWND hwnd, int id) {
     switch (id) {
+        case IDC_MAIN_PLAY: OnPlay(hwnd); break;
+        case IDC_MAIN_SAVE: OnSave(hwnd); break;
+        case IDC_MAIN_PLAYBACK: OnPlayBack(hwnd); break;
+        case IDC_MAIN_STOPPLAYBACK: OnStopPlayBack(hwnd); break;
+        case IDC_MAIN_EJECT: OnEject(hwnd); break;
         case IDC_MAIN_EXIT: OnExit(hwnd); break;
+        case IDC_MAIN_PREVTRACK:
+        case IDC_MAIN_NEXTTRACK:
+        case IDC_MAIN_FIRSTTRACK:
+        case IDC_MAIN_LASTTRACK: OnTrackButton(hwnd, id); break;
         case IDM_SAVESETTINGS: OnSaveSettings(hwnd); break;
         case IDM_RECORDCD:
         case IDM_LINEIN:
@@ -213,6 +223,10 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         case WM_TIMER: OnTimer(hwnd, wParam); return 0;
         case WM_MOUSEMOVE:
             OnMouseMove(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+            return 0;
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+            OnClick(hwnd, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
             return 0;
         case MM_MCINOTIFY: OnMciNotify(hwnd); return 0;
         default: return DefWindowProcA(hwnd, message, wParam, lParam);

@@ -13,16 +13,35 @@ constexpr size_t kPathText = 260;       // play-back file and folders: 259 chara
 struct EngineState {
     SourceMode mode;
     bool recording;        // a sound-card recording (or an armed partial one) is under way
+    bool soundRecorded;    // the wave device has been told to record since it was opened
     bool trackEndWatch;    // the CD plays the recorded track; its end saves the recording
     bool playBack;         // a play-back is under way
     int elapsedSeconds;
     int elapsedMinutes;
     char currentFileName[kFileNameText];
     char playBackFile[kPathText];
-    MCIDEVICEID waveDevice;
+    char cdBatchFolder[kPathText];   // drive and folder of the first file of a batch
+    MCIDEVICEID waveDevice;          // "wave" while recording, "newwave" while playing back
+    MCI_WAVE_SET_PARMS waveFormat;
 };
 
 extern EngineState g_engine;
+
+// The recording engine (commands 102 and 103, timer 1, clicks in the window).
+void OnPlay(HWND hwnd);
+void OnSave(HWND hwnd);
+void OnClockTick(HWND hwnd);
+void OnClick(HWND hwnd, int x, int y);
+
+// Naming steps and the disk-space estimate: false ends the Play command.
+bool RunNamingSteps(HWND hwnd);
+bool EnoughDiskSpace();
+
+// Play-back and transport (commands 104–106, 108–111).
+void OnPlayBack(HWND hwnd);
+void OnStopPlayBack(HWND hwnd);
+void OnEject(HWND hwnd);
+void OnTrackButton(HWND hwnd, int command);
 
 // Source commands 116, 117, 119, 120 and the Partial CD Recording toggle 118.
 void OnSourceCommand(HWND hwnd, int command);

@@ -1,0 +1,57 @@
+// Naming rules of a recording: the song name the user types becomes a lower-case
+// ".wav" file name; and the disk-space estimate made before a CD track is recorded.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr size_t kNamePartText = 260;
+
+// A Windows path split as the C runtime's path splitter does: drive "X:", folder up to
+// and including the last '\' or '/', extension from the last '.' of the file name on.
+struct NameParts {
+    char drive[3];
+    char folder[kNamePartText];
+    char stem[kNamePartText];
+    char extension[kNamePartText];
+};
+
+void SplitName(const char* name, NameParts* parts);
+
+// What is wrong with a song name for a file name, if anything.
+enum NameProblem {
+    kNameFine,
+    kNameReservedCharacter,   // < > " | ? * or a control character, or ':' outside "X:"
+    kNameOnlyExtension,       // nothing before the extension
+    kNameBadFolderPart,       // a folder name ending in a dot or a blank
+    kNameTooLong,             // the ".wav" name does not fit the file name
+};
+
+NameProblem CheckSongName(const NameParts& parts, size_t fileNameSize);
+// The message that tells the user about a problem (empty for kNameFine).
+const char* NameProblemText(NameProblem problem);
+
+// drive + folder + stem + ".wav" into `out`; false (and `out` untouched) if it does not
+// fit in `outSize` bytes with its NUL.
+bool BuildWavName(const NameParts& parts, char* out, size_t outSize);
+
+// The typed extension with its second and third characters in lower case equals ".mp3".
+bool ExtensionAsksForMp3(const char* extension);
+// The stem is exactly "untitled" (the question about an unoriginal name).
+bool IsUntitled(const char* stem);
+
+// A–Z to a–z, in place.
+void LowerAscii(char* text);
+// stem + ending, in lower case, into `out` (bounded).
+void Candidate(const char* stem, const char* ending, char* out, size_t outSize);
+// File names compare without regard to case, as Windows file systems do.
+bool SameFileName(const char* a, const char* b);
+
+// Disk-space estimate: the bytes a track of `lengthText` ("mm:ss:ff") needs in the
+// given format, in unsigned 32-bit arithmetic.
+uint32_t RequiredBytes(const char* lengthText, int channels, int sampleRate, int bitsPerSample);
+// There is room when the free bytes are at least 1.3 times the required bytes.
+bool HasRoomFor(uint64_t freeBytes, uint32_t requiredBytes);
+// The drive letter whose free space counts: the song name's own ("x:..."), otherwise
+// the current drive's, in lower case.
+char EstimateDrive(const char* songName, char currentDrive);

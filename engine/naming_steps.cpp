@@ -1,0 +1,132 @@
+// The naming steps of the Play command: the song name becomes the lower-case ".wav"
+// file to record, with the questions about unoriginal and existing names; and the
+// disk-space estimate for a CD track.
+#include <cstring>
+
+#include "display.h"
+#include "drive.h"
+#include "engine.h"
+#include "mainwnd.h"
+#include "naming.h"
+#include "resource.h"
+#include "settings.h"
+
+namespace {
+
+const char kFileNameError[] = "FileName Error";
+
+bool Refuse(HWND hwnd, const char* text) {
+    MessageBoxA(hwnd, text, kFileNameError, MB_OK);
+    FocusSongName();
+    return false;
+}
+
+// Asks about every entry of the current folder named `candidate` (whatever the case of
+// its letters); OK deletes it. False when the user cancels or the file cannot go.
+bool ConfirmOverwrite(HWND hwnd, const char* candidate) {
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA("*.*", &found);
+    if (find == INVALID_HANDLE_VALUE) return true;
+    bool goOn = true;
+    do {
+        if (!SameFileName(found.cFileName, candidate)) continue;
+        if (MessageBoxA(hwnd, "File name already exists. Overwrite current file?", candidate, MB_OKCANCEL) != IDOK) {
+            goOn = false;
+        } else if (!DeleteFileA(found.cFileName)) {
+            MessageBoxA(hwnd, "This file cannot be replaced: it is read-only or in use. Please choose another song name.",
+                        candidate, MB_OK);
+            goOn = false;
+        }
+    } while (goOn && FindNextFileA(find, &found));
+    FindClose(find);
+    return goOn;
+}
+
+// Step 6 inside the name's folder: the overwrite questions and the prompt line.
+bool CheckExistingFiles(HWND hwnd, const NameParts& parts) {
+    const RecordingSettings& settings = g_settings.recording;
+    char candidate[kNamePartText];
+    if (settings.keepWav) {
+        Candidate(parts.stem, ".wav", candidate, sizeof candidate);
+        if (!ConfirmOverwrite(hwnd, candidate)) return false;
+    }
+    bool partial = g_engine.mode == kSourcePartial;
+    if (settings.convertToMp3) {
+        Candidate(parts.stem, ".mp3", candidate, sizeof candidate);
+        if (!ConfirmOverwrite(hwnd, candidate)) return false;
+        SetPromptLine(hwnd, partial ? "Click on Start to record..." : "Recording intermediate file...", false);
+    } else {
+        SetPromptLine(hwnd, partial ? "Click on Start to record..." : "Recording WAV file...", false);
+    }
+    return true;
+}
+
+// Step 6: in the name's folder, with the process's current folder put back on every way out.
+bool CheckInNameFolder(HWND hwnd, const NameParts& parts) {
+    g_tracks.nextSelected = 0;
+    char saved[MAX_PATH + 1] = {};
+    GetCurrentDirectoryA(sizeof saved, saved);
+    char folder[kNamePartText * 2] = {};
+    CopyText(folder, sizeof folder, parts.drive);
+    CopyText(folder + strlen(folder), sizeof folder - strlen(folder), parts.folder);
+    if (folder[0] != '\0' && !SetCurrentDirectoryA(folder))
+        return Refuse(hwnd, "The folder of this song name does not exist. Please create it first or choose another.");
+    bool goOn = CheckExistingFiles(hwnd, parts);
+    SetCurrentDirectoryA(saved);
+    return goOn;
+}
+
+}  // namespace
+
+bool RunNamingSteps(HWND hwnd) {
+    char typed[kFileNameText - 1] = {};   // at most 254 characters are taken
+    GetWindowTextA(g_app.songName, typed, sizeof typed);
+    bool batch = g_tracks.selectedCount > 0;
+    if (typed[0] == '\0' && !batch) return Refuse(hwnd, "Please enter a file name after clicking on OK.");
+
+    NameParts parts;
+    SplitName(typed, &parts);
+    NameProblem problem = CheckSongName(parts, sizeof g_engine.currentFileName);
+    if (problem != kNameFine && !(batch && typed[0] == '\0')) return Refuse(hwnd, NameProblemText(problem));
+    BuildWavName(parts, g_engine.currentFileName, sizeof g_engine.currentFileName);
+    CopyText(g_engine.playBackFile, g_engine.currentFileName);
+    if (ExtensionAsksForMp3(parts.extension)) {
+        g_settings.recording.convertToMp3 = true;
+        EnableMenuCommand(IDM_MP3PARAMS, true);   // its parameters now matter
+    }
+    if (IsUntitled(parts.stem) && !batch &&
+        MessageBoxA(hwnd, "Don't you want to save this song using a more original name?", "Question", MB_YESNO) ==
+            IDYES) {
+        SetWindowTextA(g_app.songName, "");
+        FocusSongName();
+        return false;
+    }
+    LowerAscii(g_engine.currentFileName);
+    SetWindowTextA(g_app.songName, g_engine.currentFileName);
+    return batch || CheckInNameFolder(hwnd, parts);
+}
+
+bool EnoughDiskSpace() {
+    const RecordingSettings& settings = g_settings.recording;
+    uint32_t required =
+        RequiredBytes(g_tracks.currentLength, settings.channels, settings.sampleRate, settings.bitsPerSample);
+    char songName[kFileNameText] = {};
+    GetWindowTextA(g_app.songName, songName, sizeof songName);
+    char current[MAX_PATH + 1] = {};
+    GetCurrentDirectoryA(sizeof current, current);
+    const char root[] = {EstimateDrive(songName, current[0]), ':', '\\', '\0'};
+
+    using FreeSpaceEx = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+    FARPROC found = GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetDiskFreeSpaceExA");
+    uint64_t freeBytes = 0;   // a drive that cannot be asked has no room
+    if (found) {
+        ULARGE_INTEGER available, total, totalFree;
+        if (reinterpret_cast<FreeSpaceEx>(reinterpret_cast<void*>(found))(root, &available, &total, &totalFree))
+            freeBytes = available.QuadPart;
+    } else {
+        DWORD sectorsPerCluster, bytesPerSector, freeClusters, clusters;
+        if (GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
+            freeBytes = static_cast<uint32_t>(sectorsPerCluster * bytesPerSector * freeClusters);
+    }
+    return HasRoomFor(freeBytes, required);
+}

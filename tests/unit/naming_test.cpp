@@ -1,0 +1,98 @@
+#include "naming.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+NameParts Split(const char* name) {
+    NameParts parts;
+    SplitName(name, &parts);
+    return parts;
+}
+
+std::string Wav(const char* name, size_t size = 256) {
+    NameParts parts = Split(name);
+    char out[600];
+    if (!BuildWavName(parts, out, size)) return "<too long>";
+    return out;
+}
+
+TEST(Naming, SplitsWindowsPaths) {
+    NameParts p = Split("C:\\Music\\Tune.Mp3");
+    EXPECT_STREQ(p.drive, "C:");
+    EXPECT_STREQ(p.folder, "\\Music\\");
+    EXPECT_STREQ(p.stem, "Tune");
+    EXPECT_STREQ(p.extension, ".Mp3");
+    p = Split("a.b/c.d.wav");
+    EXPECT_STREQ(p.drive, "");
+    EXPECT_STREQ(p.folder, "a.b/");
+    EXPECT_STREQ(p.stem, "c.d");
+    EXPECT_STREQ(p.extension, ".wav");
+    p = Split("song");
+    EXPECT_STREQ(p.stem, "song");
+    EXPECT_STREQ(p.extension, "");
+}
+
+TEST(Naming, AnyEndingBecomesWav) {
+    EXPECT_EQ(Wav("Song.MP3"), "Song.wav");
+    EXPECT_EQ(Wav("C:\\Music\\Tune"), "C:\\Music\\Tune.wav");
+    EXPECT_EQ(Wav("live.at.home.txt"), "live.at.home.wav");
+    // 251 characters and ".wav" fill 255 characters; one more does not fit.
+    EXPECT_EQ(Wav(std::string(251, 'x').c_str()), std::string(251, 'x') + ".wav");
+    EXPECT_EQ(Wav(std::string(252, 'x').c_str()), "<too long>");
+}
+
+TEST(Naming, RecognisesAnMp3EndingAndUntitled) {
+    EXPECT_TRUE(ExtensionAsksForMp3(".MP3"));
+    EXPECT_TRUE(ExtensionAsksForMp3(".mP3"));
+    EXPECT_FALSE(ExtensionAsksForMp3(".mp"));
+    EXPECT_FALSE(ExtensionAsksForMp3(".mp3x"));
+    EXPECT_FALSE(ExtensionAsksForMp3(".wav"));
+    EXPECT_TRUE(IsUntitled("untitled"));
+    EXPECT_FALSE(IsUntitled("Untitled"));
+}
+
+TEST(Naming, RefusesNamesNoFileCanHave) {
+    EXPECT_EQ(CheckSongName(Split("good song"), 256), kNameFine);
+    EXPECT_EQ(CheckSongName(Split("C:\\Music\\..\\Tune"), 256), kNameFine);
+    EXPECT_EQ(CheckSongName(Split("a<b"), 256), kNameReservedCharacter);
+    EXPECT_EQ(CheckSongName(Split("what?"), 256), kNameReservedCharacter);
+    EXPECT_EQ(CheckSongName(Split("C:\\x\\y:z"), 256), kNameReservedCharacter);
+    EXPECT_EQ(CheckSongName(Split("tab\there"), 256), kNameReservedCharacter);
+    EXPECT_EQ(CheckSongName(Split(".mp3"), 256), kNameOnlyExtension);
+    EXPECT_EQ(CheckSongName(Split("C:\\Music\\"), 256), kNameOnlyExtension);
+    EXPECT_EQ(CheckSongName(Split("music.\\tune"), 256), kNameBadFolderPart);
+    EXPECT_EQ(CheckSongName(Split("music \\tune"), 256), kNameBadFolderPart);
+    EXPECT_EQ(CheckSongName(Split(std::string(252, 'x').c_str()), 256), kNameTooLong);
+    EXPECT_STRNE(NameProblemText(kNameTooLong), "");
+}
+
+TEST(Naming, CandidatesAndComparisonIgnoreCase) {
+    char out[32];
+    Candidate("My Song", ".wav", out, sizeof out);
+    EXPECT_STREQ(out, "my song.wav");
+    Candidate("a-very-long-stem-indeed", ".mp3", out, 10);
+    EXPECT_STREQ(out, "a-very-lo");
+    EXPECT_TRUE(SameFileName("SONG.WAV", "song.wav"));
+    EXPECT_FALSE(SameFileName("song.wav", "song.wa"));
+    EXPECT_FALSE(SameFileName("song.wav", "song.mp3"));
+    char text[] = "C:\\Music\\Tune.WAV";
+    LowerAscii(text);
+    EXPECT_STREQ(text, "c:\\music\\tune.wav");
+}
+
+TEST(DiskSpace, EstimatesTheTrackInItsFormat) {
+    EXPECT_EQ(RequiredBytes("04:00:00", 2, 44100, 16), 42336000u);
+    EXPECT_EQ(RequiredBytes("04:00:74", 1, 11025, 8), 240u * 11025u);
+    EXPECT_EQ(RequiredBytes("", 2, 44100, 16), 0u);
+    EXPECT_TRUE(HasRoomFor(55036800u, 42336000u));
+    EXPECT_FALSE(HasRoomFor(55036799u, 42336000u));
+    EXPECT_TRUE(HasRoomFor(5000000000ull, 42336000u));
+    EXPECT_EQ(EstimateDrive("d:\\x", 'C'), 'd');
+    EXPECT_EQ(EstimateDrive("song", 'C'), 'c');
+    EXPECT_EQ(EstimateDrive("", 'Z'), 'z');
+}
+
+}  // namespace
