@@ -101,28 +101,6 @@ DWORD ModeOf(const RigDrive& drive) {
     return play.paused ? MCI_MODE_PAUSE : MCI_MODE_STOP;
 }
 
-// ---- the session and device instances (DRV_OPEN / DRV_CLOSE) ----
-
-const LRESULT kSessionId = static_cast<LRESULT>(0xFFFFFFFF);
-
-LRESULT OnDriverOpen(LPARAM lParam2) {
-    auto* parms = reinterpret_cast<MCI_OPEN_DRIVER_PARMS*>(lParam2);
-    if (!parms) return kSessionId;   // the session instance of the first load
-    parms->wCustomCommandTable = MCI_NO_COMMAND_TABLE;
-    parms->wType = MCI_DEVTYPE_CD_AUDIO;
-    auto* dev = new CdDevice;
-    dev->id = parms->wDeviceID;
-    mciSetDriverData(dev->id, reinterpret_cast<DWORD_PTR>(dev));
-    return dev->id;
-}
-
-LRESULT OnDriverClose(DWORD_PTR id) {
-    if (static_cast<LRESULT>(id) == kSessionId || id == 0) return 1;
-    delete reinterpret_cast<CdDevice*>(mciGetDriverData(static_cast<MCIDEVICEID>(id)));
-    mciSetDriverData(static_cast<MCIDEVICEID>(id), 0);
-    return 1;
-}
-
 // ---- MCI commands, one function each ----
 
 LRESULT OnOpen(CdDevice* dev, DWORD flags, MCI_OPEN_PARMSW* parms) {
@@ -360,29 +338,11 @@ LRESULT OnCommand(CdDevice* dev, UINT msg, DWORD flags, LPARAM parms) {
     }
 }
 
+void ReleaseNothing(CdDevice*) {}
+
 }  // namespace
 
 extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR driver, UINT msg, LPARAM lParam1, LPARAM lParam2) {
-    switch (msg) {
-    case DRV_LOAD:
-    case DRV_FREE:
-    case DRV_ENABLE:
-    case DRV_DISABLE:
-        return DRV_SUCCESS;
-    case DRV_OPEN:
-        return OnDriverOpen(lParam2);
-    case DRV_CLOSE:
-        return OnDriverClose(id);
-    case DRV_QUERYCONFIGURE:
-        return 0;
-    case DRV_CONFIGURE:
-        return DRVCNF_OK;
-    default:
-        break;
-    }
-    if (msg < DRV_MCI_FIRST || msg > DRV_MCI_LAST) return DefDriverProc(id, driver, msg, lParam1, lParam2);
-    if (id == 0 || static_cast<LRESULT>(id) == kSessionId) return MCIERR_INVALID_DEVICE_ID;
-    auto* dev = reinterpret_cast<CdDevice*>(mciGetDriverData(static_cast<MCIDEVICEID>(id)));
-    if (!dev) return MCIERR_INVALID_DEVICE_ID;
-    return OnCommand(dev, msg, static_cast<DWORD>(lParam1), lParam2);
+    return rig::DriverMessage<CdDevice, MCI_DEVTYPE_CD_AUDIO, ReleaseNothing, OnCommand>(id, driver, msg, lParam1,
+                                                                                         lParam2);
 }

@@ -45,4 +45,51 @@ struct NotifySlot {
     void Abort(MCIDEVICEID id) { Post(id, MCI_NOTIFY_ABORTED); }
 };
 
+constexpr LRESULT kSessionInstance = static_cast<LRESULT>(0xFFFFFFFF);
+
+// The messages of winmm's driver protocol, the same for both drivers: the session
+// instance, one `Device` per opened device (kept as the device's driver data, `type` its
+// MCI device type), and every MCI command handed to `Command`. `Release` runs on a
+// device just before it is freed.
+template <typename Device, UINT type, void (*Release)(Device*),
+          LRESULT (*Command)(Device*, UINT, DWORD, LPARAM)>
+LRESULT DriverMessage(DWORD_PTR id, HDRVR driver, UINT msg, LPARAM lParam1, LPARAM lParam2) {
+    switch (msg) {
+    case DRV_LOAD:
+    case DRV_FREE:
+    case DRV_ENABLE:
+    case DRV_DISABLE:
+        return DRV_SUCCESS;
+    case DRV_OPEN: {
+        auto* parms = reinterpret_cast<MCI_OPEN_DRIVER_PARMS*>(lParam2);
+        if (!parms) return kSessionInstance;   // the session instance of the first load
+        parms->wCustomCommandTable = MCI_NO_COMMAND_TABLE;
+        parms->wType = type;
+        auto* dev = new Device;
+        dev->id = parms->wDeviceID;
+        mciSetDriverData(dev->id, reinterpret_cast<DWORD_PTR>(dev));
+        return dev->id;
+    }
+    case DRV_CLOSE: {
+        if (static_cast<LRESULT>(id) == kSessionInstance || id == 0) return 1;
+        auto* dev = reinterpret_cast<Device*>(mciGetDriverData(static_cast<MCIDEVICEID>(id)));
+        if (dev) Release(dev);
+        delete dev;
+        mciSetDriverData(static_cast<MCIDEVICEID>(id), 0);
+        return 1;
+    }
+    case DRV_QUERYCONFIGURE:
+        return 0;
+    case DRV_CONFIGURE:
+        return DRVCNF_OK;
+    default:
+        break;
+    }
+    if (msg < DRV_MCI_FIRST || msg > DRV_MCI_LAST) return DefDriverProc(id, driver, msg, lParam1, lParam2);
+    if (id == 0 || static_cast<LRESULT>(id) == kSessionInstance) return MCIERR_INVALID_DEVICE_ID;
+    auto* dev = reinterpret_cast<Device*>(mciGetDriverData(static_cast<MCIDEVICEID>(id)));
+    if (!dev) return MCIERR_INVALID_DEVICE_ID;
+    return Command(dev, msg, static_cast<DWORD>(lParam1), lParam2);
+}
+
 }  // namespace rig

@@ -26,7 +26,6 @@ uint32_t LengthMs(const WaveDevice* dev) { return dev->hasFile ? dev->fileMs : R
 
 namespace {
 
-const LRESULT kSessionId = static_cast<LRESULT>(0xFFFFFFFF);
 const int32_t kRenderPairs = RIG_CD_RATE;   // rendered a second at a time
 
 DWORD_PTR Boolean(bool value) { return MAKEMCIRESOURCE(value ? TRUE : FALSE, value ? MCI_TRUE : MCI_FALSE); }
@@ -98,25 +97,9 @@ DWORD WriteWav(const wchar_t* path, const rig::WaveFormat& format, const std::ve
 
 // ---- instances ----
 
-LRESULT OnDriverOpen(LPARAM lParam2) {
-    auto* parms = reinterpret_cast<MCI_OPEN_DRIVER_PARMS*>(lParam2);
-    if (!parms) return kSessionId;
-    parms->wCustomCommandTable = MCI_NO_COMMAND_TABLE;
-    parms->wType = MCI_DEVTYPE_WAVEFORM_AUDIO;
-    auto* dev = new WaveDevice;
-    dev->id = parms->wDeviceID;
-    mciSetDriverData(dev->id, reinterpret_cast<DWORD_PTR>(dev));
-    return dev->id;
-}
-
-LRESULT OnDriverClose(DWORD_PTR id) {
-    if (static_cast<LRESULT>(id) == kSessionId || id == 0) return 1;
-    auto* dev = reinterpret_cast<WaveDevice*>(mciGetDriverData(static_cast<MCIDEVICEID>(id)));
-    if (dev) EndPlayBack(dev, false);   // normally done at MCI_CLOSE_DRIVER already
-    delete dev;
-    mciSetDriverData(static_cast<MCIDEVICEID>(id), 0);
-    return 1;
-}
+// Called as the device is freed: a play-back still running stops (normally done at
+// MCI_CLOSE_DRIVER already).
+void ReleaseDevice(WaveDevice* dev) { EndPlayBack(dev, false); }
 
 // ---- MCI commands, one function each ----
 
@@ -332,26 +315,6 @@ LRESULT OnCommand(WaveDevice* dev, UINT msg, DWORD flags, LPARAM parms) {
 
 extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR driver, UINT msg, LPARAM lParam1, LPARAM lParam2) {
     using namespace rigwave;
-    switch (msg) {
-    case DRV_LOAD:
-    case DRV_FREE:
-    case DRV_ENABLE:
-    case DRV_DISABLE:
-        return DRV_SUCCESS;
-    case DRV_OPEN:
-        return OnDriverOpen(lParam2);
-    case DRV_CLOSE:
-        return OnDriverClose(id);
-    case DRV_QUERYCONFIGURE:
-        return 0;
-    case DRV_CONFIGURE:
-        return DRVCNF_OK;
-    default:
-        break;
-    }
-    if (msg < DRV_MCI_FIRST || msg > DRV_MCI_LAST) return DefDriverProc(id, driver, msg, lParam1, lParam2);
-    if (id == 0 || static_cast<LRESULT>(id) == kSessionId) return MCIERR_INVALID_DEVICE_ID;
-    auto* dev = reinterpret_cast<WaveDevice*>(mciGetDriverData(static_cast<MCIDEVICEID>(id)));
-    if (!dev) return MCIERR_INVALID_DEVICE_ID;
-    return OnCommand(dev, msg, static_cast<DWORD>(lParam1), lParam2);
+    return rig::DriverMessage<WaveDevice, MCI_DEVTYPE_WAVEFORM_AUDIO, ReleaseDevice, OnCommand>(id, driver, msg,
+                                                                                               lParam1, lParam2);
 }
