@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "dialogs.h"
 #include "display.h"
 #include "drive.h"
 #include "engine.h"
@@ -125,6 +126,7 @@ LRESULT OnCreate(HWND hwnd) {
     SetCursor(g_app.busyCursor);
     FocusSongName();
     SelectStoredSource(hwnd);
+    PrepareFileChooser(hwnd);
     g_app.extractionHandle = 0;   // no extraction library in this build
     if (!StartTimer(hwnd, kTimerStartup, kPollPeriod)) return -1;
     SetPromptLine(hwnd, "Enter song name or click here:", false);
@@ -207,6 +209,8 @@ void OnCommand(HWND hwnd, int id) {
         case IDM_CONVERT:
         case IDM_RIP: OnSourceCommand(hwnd, id); break;
         case IDM_PARTIAL: OnPartialRecording(hwnd); break;
+        case IDM_WAVPARAMS: OnWavParameters(hwnd); break;
+        case IDM_MP3PARAMS: OnMp3Parameters(hwnd); break;
         default: break;
     }
 }

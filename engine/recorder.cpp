@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "convert.h"
+#include "dialogs.h"
 #include "display.h"
 #include "drive.h"
 #include "engine.h"
@@ -414,6 +415,8 @@ void OnClockTick(HWND hwnd) {
 }
 
 void OnClick(HWND hwnd, int x, int y) {
-    if (StrictlyInside(g_app.units, kSongNamePrompt, x, y)) return;   // the file choosers come with the dialogs
-    if (StrictlyInside(g_app.units, kTimeDisplayArea, x, y)) AbandonRecording(hwnd);
+    if (StrictlyInside(g_app.units, kSongNamePrompt, x, y))
+        OfferFileChoice(hwnd);
+    else if (StrictlyInside(g_app.units, kTimeDisplayArea, x, y))
+        AbandonRecording(hwnd);
 }

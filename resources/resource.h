@@ -34,3 +34,24 @@
 
 #define IDM_FIRST_COMMAND       102
 #define IDM_LAST_COMMAND        124
+
+// The recording parameter dialogs (templates by name) and their controls.
+#define IDD_RECPARWAV               "RecParWav"
+#define IDD_RECPARMP3               "RecParMP3"
+#define IDC_RECPARWAV_BITSGROUP     201
+#define IDC_RECPARWAV_RATEGROUP     202
+#define IDC_RECPARWAV_CHANNELSGROUP 203
+#define IDC_RECPARMP3_QUALITYGROUP  204
+#define IDC_RECPARWAV_8BITS         205
+#define IDC_RECPARWAV_16BITS        206
+#define IDC_RECPARWAV_11025         207
+#define IDC_RECPARWAV_22050         208
+#define IDC_RECPARWAV_44100         209
+#define IDC_RECPARWAV_MONO          210
+#define IDC_RECPARWAV_STEREO        211
+#define IDC_RECPARMP3_32            212
+#define IDC_RECPARMP3_64            213
+#define IDC_RECPARMP3_128           214
+#define IDC_RECPARMP3_320           215
+#define IDC_RECPARMP3_KEEPWAV       216
+#define IDC_RECPARWAV_CONVERT       217

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "discgen.h"
 #include "harness.h"
 #include "rig_state.h"
+#include "soundcard.h"
 
 namespace quorrel {
 
@@ -26,6 +29,108 @@ enum Id {
 };
 
 const int kTrackButtons[] = {kFirstTrack, kPrevTrack, kNextTrack, kLastTrack};
+// The menu items a recording grays until it is saved or abandoned.
+const int kRecordingGrays[] = {kWavParams, kRip, kRecordCd, kLineIn, kConvert, kPartial, kTracksMenu};
+
+const uint32_t kDiscSeed = 7;   // the material of the discs InsertDisc makes
+const char kSavedText[] = "I have saved the song to your hard drive.";
+
+// The settings file "CDQuorrel.ini": six bytes the reader skips, then the seven fields,
+// each a decimal number left-aligned in its width, a shorter one followed by a NUL.
+inline std::string SettingsFileBytes(int bits, int rate, int channels, int kbps, int source, bool keepWav,
+                                     bool convertToMp3) {
+    auto field = [](int value, size_t width) {
+        std::string text = std::to_string(value);
+        text.resize(width, '\0');
+        return text;
+    };
+    return "CDQRL1" + field(bits, 2) + field(rate, 5) + field(channels, 1) + field(kbps, 3) + field(source, 1) +
+           (keepWav ? "1" : "0") + (convertToMp3 ? "1" : "0");
+}
+
+// A canonical 44-byte-header PCM WAV file as the sound card saves it.
+struct WavFile {
+    int channels = 0, rate = 0, bits = 0;
+    uint32_t byteRate = 0;
+    int blockAlign = 0;
+    std::string data;
+};
+
+inline ::testing::AssertionResult ReadWavFile(const std::string& path, WavFile* wav) {
+    std::string bytes;
+    if (!harness::ReadFile(path, &bytes)) return ::testing::AssertionFailure() << "cannot read " << path;
+    if (bytes.size() < 44 || bytes.compare(0, 4, "RIFF") || bytes.compare(8, 8, "WAVEfmt ") ||
+        bytes.compare(36, 4, "data"))
+        return ::testing::AssertionFailure() << path << " has no canonical WAV header";
+    auto u16 = [&](size_t at) { return static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8; };
+    auto u32 = [&](size_t at) { return static_cast<uint32_t>(u16(at)) | static_cast<uint32_t>(u16(at + 2)) << 16; };
+    if (u32(16) != 16 || u16(20) != 1) return ::testing::AssertionFailure() << path << ": not a PCM format chunk";
+    wav->channels = u16(22);
+    wav->rate = static_cast<int>(u32(24));
+    wav->byteRate = u32(28);
+    wav->blockAlign = u16(32);
+    wav->bits = u16(34);
+    uint32_t size = u32(40);
+    if (44 + size + (size & 1) != bytes.size() || u32(4) != bytes.size() - 8)
+        return ::testing::AssertionFailure() << path << ": the sizes in the header do not match the file";
+    wav->data = bytes.substr(44, size);
+    return ::testing::AssertionSuccess();
+}
+
+// Whether `data` holds `expected` (aligned to `blockAlign`) with nothing but `silence`
+// before and after it: a recording of one play and nothing else.
+inline ::testing::AssertionResult HoldsBetweenSilence(const std::string& data, const std::string& expected,
+                                                      int blockAlign, char silence = '\0') {
+    if (expected.empty()) return ::testing::AssertionFailure() << "nothing expected";
+    size_t at = data.find(expected);
+    if (at == std::string::npos)
+        return ::testing::AssertionFailure() << "the " << expected.size() << " expected bytes are not in the "
+                                             << data.size() << " recorded bytes";
+    if (at % blockAlign != 0) return ::testing::AssertionFailure() << "found at byte " << at << ", not on a sample";
+    size_t before = data.find_first_not_of(silence);
+    if (before < at) return ::testing::AssertionFailure() << "sound at byte " << before << " before the play at " << at;
+    size_t after = data.find_first_not_of(silence, at + expected.size());
+    if (after != std::string::npos)
+        return ::testing::AssertionFailure() << "sound at byte " << after << " after the play ended at byte "
+                                             << at + expected.size();
+    return ::testing::AssertionSuccess() << "after " << at << " bytes of silence";
+}
+
+// Where `data` begins within `track` (a block-aligned offset), when `data` is a stretch
+// of it, possibly followed by silence once the track has ended; npos otherwise.
+inline size_t StretchOf(const std::string& track, const std::string& data, size_t blockAlign,
+                        std::string* why) {
+    const size_t probe = 4096;
+    if (data.size() < probe) {
+        *why = "only " + std::to_string(data.size()) + " bytes recorded";
+        return std::string::npos;
+    }
+    size_t at = track.find(data.substr(0, probe));
+    if (at == std::string::npos || at % blockAlign != 0) {
+        *why = "the recording does not begin with a stretch of the track";
+        return std::string::npos;
+    }
+    size_t inTrack = std::min(data.size(), track.size() - at);
+    if (data.compare(0, inTrack, track, at, inTrack) != 0) {
+        *why = "the recording departs from the track";
+        return std::string::npos;
+    }
+    if (data.find_first_not_of('\0', inTrack) != std::string::npos) {
+        *why = "sound after the end of the track";
+        return std::string::npos;
+    }
+    return at;
+}
+
+// A WAV file of CD audio whose samples never repeat within it: a line input.
+inline std::string LineInPcm(size_t pairs) {
+    std::string pcm(pairs * 4, '\0');
+    for (size_t i = 0; i < pairs * 2; ++i) {
+        int16_t v = static_cast<int16_t>((i * 7919 + i / 3) % 20000 - 10000);
+        std::memcpy(&pcm[i * 2], &v, 2);
+    }
+    return pcm;
+}
 
 // The layout units the program measures: its window's default (system) font.
 struct Units {
@@ -132,7 +237,7 @@ protected:
     }
 
     // Writes a disc into the scratch folder; returns its .cue path.
-    std::string MakeDisc(const std::string& name, const std::vector<long>& frames, uint32_t seed = 7) {
+    std::string MakeDisc(const std::string& name, const std::vector<long>& frames, uint32_t seed = kDiscSeed) {
         std::string cue = harness::JoinPath(dir_, name + ".cue"), error;
         EXPECT_TRUE(discgen::WriteDisc(cue, frames, seed, &error)) << error;
         return cue;
@@ -193,6 +298,92 @@ protected:
         LOGFONTA font = ArialFont(32, FW_BOLD);
         return ShowsText(Screen(), units_.X(track.size() == 2 ? 30 : 40), units_.Y(7), track, &font,
                          RGB(0, 255, 0), RGB(0, 0, 0));
+    }
+
+    // ---- recordings ----
+
+    std::string ScratchPath(const std::string& name) const { return harness::JoinPath(dir_, name); }
+
+    // The raw bytes of the first `frames` frames of `track` of the disc in the drive
+    // (all of it when frames is negative).
+    std::string TrackPcm(int track, long frames = -1) const {
+        std::vector<uint8_t> bytes;
+        discgen::TrackFrames(kDiscSeed, track, 0, frames < 0 ? frames_[track - 1] : frames, &bytes);
+        return std::string(bytes.begin(), bytes.end());
+    }
+
+    // Gives the line input a WAV file of CD audio with `pairs` sample pairs; its data.
+    std::string SetLineIn(size_t pairs) {
+        std::string pcm = LineInPcm(pairs);
+        std::vector<uint8_t> file = rig::MakeWavFile(rig::kCdFormat, std::vector<uint8_t>(pcm.begin(), pcm.end()));
+        std::string path = ScratchPath("line-in source.wav");
+        EXPECT_TRUE(harness::WriteFile(path, std::string(file.begin(), file.end())));
+        rigstate::SetLineIn(path);
+        return pcm;
+    }
+
+    // Types `song` into the song name field and presses Play.
+    void PressPlayFor(const std::string& song) {
+        ASSERT_TRUE(app_.SetControlText(kSongName, song));
+        ASSERT_TRUE(app_.ClickButton(kPlay)) << "Play is not enabled";
+    }
+    // Waits until a recording runs (Save enabled).
+    ::testing::AssertionResult Recording(DWORD timeoutMs = 5000) {
+        return harness::WaitUntil([&] { return app_.IsEnabled(kSave) && !app_.IsEnabled(kPlay); }, timeoutMs);
+    }
+    // Waits for the notice of a saved single recording, which is titled with its file
+    // name, and answers it; then waits until Play is offered again.
+    ::testing::AssertionResult Saved(const std::string& title, DWORD timeoutMs = 8000) {
+        harness::MessageBoxInfo box = app_.WaitForMessageBox("", timeoutMs);
+        if (!box.box) return ::testing::AssertionFailure() << "no notice that " << title << " was saved";
+        ::testing::AssertionResult answered = app_.Answer(box, "OK");
+        if (!answered) return answered;
+        if (box.title != title || box.text != kSavedText)
+            return ::testing::AssertionFailure() << "expected \"" << title << "\": \"" << kSavedText << "\", saw \""
+                                                 << box.title << "\": \"" << box.text << "\"";
+        if (!harness::WaitUntil([&] { return app_.IsEnabled(kPlay); }, 3000))
+            return ::testing::AssertionFailure() << "Play was not offered again after the save";
+        return ::testing::AssertionSuccess();
+    }
+    // Presses Save on a running recording and waits for its notice.
+    ::testing::AssertionResult SaveNow(const std::string& title) {
+        if (!app_.ClickButton(kSave)) return ::testing::AssertionFailure() << "Save is not enabled";
+        return Saved(title);
+    }
+
+    // The control that has the keyboard focus in the program's user-interface thread.
+    HWND FocusedControl() const {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        DWORD thread = GetWindowThreadProcessId(app_.Window(), nullptr);
+        return GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+    }
+
+    // A click inside the time display (the black panel at the top).
+    bool ClickTimeDisplay() { return app_.Click(units_.X(100), units_.Y(15)); }
+    // Whether the clock shows `minutes`:`seconds` as the clock tick draws it.
+    ::testing::AssertionResult ShowsClock(const harness::Image& image, const std::string& minutes,
+                                          const std::string& seconds) {
+        LOGFONTA font = ArialFont(32, FW_BOLD);
+        RECT beforeColon = {units_.X(200), 0, units_.X(247), units_.Y(30)};   // ":" is drawn over its right edge
+        ::testing::AssertionResult m =
+            ShowsText(image, units_.X(200), units_.Y(7), minutes, &font, RGB(0, 255, 0), RGB(0, 0, 0), &beforeColon);
+        if (!m) return m;
+        return ShowsText(image, units_.X(262), units_.Y(7), seconds, &font, RGB(0, 255, 0), RGB(0, 0, 0));
+    }
+
+    // Whether the prompt line above the song name field reads `text`.
+    ::testing::AssertionResult ShowsPrompt(const std::string& text) {
+        return ShowsText(Screen(), units_.X(10), units_.Y(80), text, nullptr, RGB(131, 31, 58),
+                         GetSysColor(COLOR_BTNFACE));
+    }
+
+    // Every item of kRecordingGrays grayed (or none of them, for `grayed` false).
+    ::testing::AssertionResult RecordingItemsGrayed(bool grayed) {
+        for (int id : kRecordingGrays)
+            if (app_.MenuGrayed(id) != grayed)
+                return ::testing::AssertionFailure() << "menu item " << id << (grayed ? " is not" : " is") << " grayed";
+        return ::testing::AssertionSuccess();
     }
 
     harness::Program app_;
