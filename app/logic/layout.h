@@ -19,7 +19,9 @@ struct Area {
 constexpr Area kTimeDisplayArea{10, 5, 330, 30};
 constexpr Area kTrackNumberArea{30, 10, 80, 25};
 constexpr Area kTrackLengthArea{220, 114, 270, 122};
-constexpr Area kPromptLineArea{10, 80, 330, 90};
+// The prompt line is repainted to the window's right edge: in a wide system font its
+// text runs past the frames' 33 cw, and a narrower repaint would leave stale pixels there.
+constexpr Area kPromptLineArea{10, 80, 350, 90};
 constexpr Area kSongNamePrompt{190, 80, 300, 90};   // clicks and the prompt cursor, bounds exclusive
 
 // True when (x, y) lies strictly inside the area.
