@@ -203,6 +203,7 @@ void OnCommand(HWND hwnd, int id) {
         case IDC_MAIN_NEXTTRACK:
         case IDC_MAIN_FIRSTTRACK:
         case IDC_MAIN_LASTTRACK: OnTrackButton(hwnd, id); break;
+        case IDM_TRACKS: OnTracksToRecord(hwnd); break;
         case IDM_SAVESETTINGS: OnSaveSettings(hwnd); break;
         case IDM_RECORDCD:
         case IDM_LINEIN:

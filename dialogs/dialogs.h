@@ -4,6 +4,8 @@
 // params.cpp   commands 121 (WAV Parameters...) and 122 (MP3 Parameters...): two modal
 //              dialogs that edit the recording settings; each gets its own state through
 //              DialogBoxParamA's parameter.
+// tracks.cpp   command 112 (Tracks to Record...): the track selection dialog, which sets
+//              up the batch of tracks the recording engine records one after the other.
 // choosers.cpp one file-chooser description for the whole program, filled once at
 //              window creation; the save chooser (a file to record into) and the open
 //              chooser (a WAV file to convert).
@@ -30,6 +32,11 @@ extern ChooserState g_chooser;
 void OnWavParameters(HWND hwnd);
 // Command 122: the MP3 parameters dialog; the focus goes back to the song name.
 void OnMp3Parameters(HWND hwnd);
+
+// Command 112: the track selection dialog; afterwards the first track of the batch (or
+// track 1 without one) is the current track, its name and ".wav" (or "untitled") in the
+// song name field, its length read anew.
+void OnTracksToRecord(HWND hwnd);
 
 // Window creation: fills the file-chooser description, owned by the main window.
 void PrepareFileChooser(HWND hwnd);

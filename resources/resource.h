@@ -55,3 +55,10 @@
 #define IDC_RECPARMP3_320           215
 #define IDC_RECPARMP3_KEEPWAV       216
 #define IDC_RECPARWAV_CONVERT       217
+
+// The track selection dialog (template by name) and its controls.
+#define IDD_TRACKS                  "Tracks"
+#define IDC_TRACKS_DISC             302     /* the disc's tracks: Track1, Track2, ... */
+#define IDC_TRACKS_RECORD           303     /* the tracks to record, in order */
+#define IDC_TRACKS_RENAME           304
+#define IDC_TRACKS_CLEAR            305

@@ -17,7 +17,8 @@ struct Area {
 
 // Areas of the status display (tenths of cw for x, of lh for y).
 constexpr Area kTimeDisplayArea{10, 5, 330, 30};
-constexpr Area kTrackNumberArea{30, 10, 80, 25};
+// Wide enough for a two-digit track in the bold 32-unit font, which runs past 8 cw.
+constexpr Area kTrackNumberArea{30, 10, 120, 25};
 constexpr Area kTrackLengthArea{220, 114, 270, 122};
 // The prompt line is repainted to the window's right edge: in a wide system font its
 // text runs past the frames' 33 cw, and a narrower repaint would leave stale pixels there.

@@ -34,6 +34,28 @@ const int kRecordingGrays[] = {kWavParams, kRip, kRecordCd, kLineIn, kConvert, k
 
 const uint32_t kDiscSeed = 7;   // the material of the discs InsertDisc makes
 const char kSavedText[] = "I have saved the song to your hard drive.";
+const char kBatchSavedText[] = "I have saved the requested songs to your hard drive.";
+
+// The entries of a list box of another process, in order. Asked in UTF-16: Wine hands
+// LB_GETTEXT across processes in the list box's own (wide) characters.
+inline std::vector<std::string> ListBoxTexts(HWND list) {
+    std::vector<std::string> texts;
+    DWORD_PTR count = 0;
+    if (!list || !SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_NORMAL, 3000, &count)) return texts;
+    for (int i = 0; i < static_cast<int>(count); ++i) {
+        DWORD_PTR length = 0;
+        if (!SendMessageTimeoutW(list, LB_GETTEXTLEN, i, 0, SMTO_NORMAL, 3000, &length) || length > 4096) break;
+        std::wstring wide(length + 16, L'\0');   // room to spare for the terminator
+        DWORD_PTR copied = 0;
+        if (!SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&wide[0]), SMTO_NORMAL, 3000, &copied))
+            break;
+        wide.resize(std::min<size_t>(copied, length));
+        std::string text;
+        for (wchar_t c : wide) text += c < 0x80 ? static_cast<char>(c) : '?';
+        texts.push_back(text);
+    }
+    return texts;
+}
 
 // The settings file "CDQuorrel.ini": six bytes the reader skips, then the seven fields,
 // each a decimal number left-aligned in its width, a shorter one followed by a NUL.
@@ -343,6 +365,20 @@ protected:
                                                  << box.title << "\": \"" << box.text << "\"";
         if (!harness::WaitUntil([&] { return app_.IsEnabled(kPlay); }, 3000))
             return ::testing::AssertionFailure() << "Play was not offered again after the save";
+        return ::testing::AssertionSuccess();
+    }
+    // Waits for the notice that ends a batch of tracks (it must be the first box to come)
+    // and answers it; then waits until Play is offered again.
+    ::testing::AssertionResult BatchSaved(DWORD timeoutMs) {
+        harness::MessageBoxInfo box = app_.WaitForMessageBox("", timeoutMs);
+        if (!box.box) return ::testing::AssertionFailure() << "no notice that the batch was saved";
+        ::testing::AssertionResult answered = app_.Answer(box, "OK");
+        if (!answered) return answered;
+        if (box.title != "Saved!" || box.text != kBatchSavedText)
+            return ::testing::AssertionFailure() << "expected \"Saved!\": \"" << kBatchSavedText << "\", saw \""
+                                                 << box.title << "\": \"" << box.text << "\"";
+        if (!harness::WaitUntil([&] { return app_.IsEnabled(kPlay); }, 3000))
+            return ::testing::AssertionFailure() << "Play was not offered again after the batch";
         return ::testing::AssertionSuccess();
     }
     // Presses Save on a running recording and waits for its notice.

@@ -1,0 +1,60 @@
+#include "track_selection.h"
+
+#include <cstring>
+
+int TrackOfEntry(const char* text) {
+    const char prefix[] = "Track";
+    const size_t prefixLength = sizeof prefix - 1;
+    size_t length = strnlen(text, prefixLength + 3);
+    if (strncmp(text, prefix, prefixLength) != 0 || length < prefixLength + 1 || length > prefixLength + 2) return 0;
+    int track = 0;
+    for (const char* digit = text + prefixLength; *digit; ++digit) {
+        if (*digit < '0' || *digit > '9') return 0;
+        track = track * 10 + (*digit - '0');
+    }
+    return track;
+}
+
+int TrackNamed(const TrackTable& table, const char* text) {
+    if (text[0] == '\0') return 0;
+    int count = table.trackCount < kMaxTrack ? table.trackCount : kMaxTrack;
+    for (int track = 1; track <= count; ++track)
+        if (strcmp(table.trackNames[track], text) == 0) return track;
+    return 0;
+}
+
+void NameTrack(TrackTable* table, int track, const char* text) {
+    if (track < 1 || track > kMaxTrack) return;
+    CopyText(table->trackNames[track], text);
+}
+
+void ClearTrackName(TrackTable* table, int track) {
+    if (track < 1 || track > kMaxTrack) return;
+    memset(table->trackNames[track], 0, sizeof table->trackNames[track]);
+}
+
+void ChooseRenameTarget(RenameTarget* target, int position, int track) {
+    target->position = position;
+    if (track > 0) target->track = track;
+    target->valid = position >= 0 && track > 0;
+}
+
+void DropRenameTarget(RenameTarget* target) { target->valid = false; }
+
+bool RenameAllowed(const RenameTarget& target, int entryCount, const char* text) {
+    return text[0] != '\0' && target.valid && target.position >= 0 && target.position < entryCount &&
+           target.track >= 1 && target.track <= kMaxTrack;
+}
+
+std::vector<int> SetUpSelection(TrackTable* table, const std::vector<std::string>& entries) {
+    std::vector<int> kept;
+    for (size_t i = 0; i < entries.size() && static_cast<int>(kept.size()) < kSelectionSlots; ++i) {
+        int track = TrackNamed(*table, entries[i].c_str());
+        if (track == 0) continue;
+        table->selected[kept.size()] = track;
+        kept.push_back(static_cast<int>(i));
+    }
+    table->selectedCount = static_cast<int>(kept.size());
+    table->nextSelected = 0;
+    return kept;
+}

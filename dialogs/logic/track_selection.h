@@ -1,0 +1,53 @@
+// What the track selection dialog decides, without windows: which track an entry of
+// the disc list stands for, which track an entry of the record list belongs to (only
+// through its text: the lowest-numbered track of that name), where a rename goes, and
+// the batch that Save sets up from the record list.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "track_table.h"
+
+// Slots of the table's list of tracks to record.
+constexpr int kSelectionSlots = static_cast<int>(sizeof(TrackTable::selected) / sizeof(TrackTable::selected[0]));
+
+// The track an entry of the disc list stands for: "Track" followed by one digit (a text
+// of 6 characters) or two digits (7 characters). 0 for any other text.
+int TrackOfEntry(const char* text);
+
+// The lowest-numbered track, among 1 to the track count, whose name equals `text`
+// exactly (case-sensitive); 0 when none does. An empty text names no track.
+int TrackNamed(const TrackTable& table, const char* text);
+
+// Gives track `track` the name `text`, cut to the 49 characters a name holds. Track
+// numbers outside 1–99 are ignored.
+void NameTrack(TrackTable* table, int track, const char* text);
+// Empties every character of the name slot of `track` (1–99).
+void ClearTrackName(TrackTable* table, int track);
+
+// The entry of the record list that a rename replaces and the track it names. The
+// target is valid only while the entry at `position` belongs to `track`: from the
+// moment an entry of the record list is chosen until the list changes otherwise
+// than by a rename (an addition, a removal, Clear) or the dialog closes.
+struct RenameTarget {
+    int position;
+    int track;
+    bool valid;
+};
+
+// An entry of the record list was chosen: it is the target when its text belongs to
+// a track (`track` > 0); otherwise there is none.
+void ChooseRenameTarget(RenameTarget* target, int position, int track);
+// The record list changed under the target: no rename until an entry is chosen again.
+void DropRenameTarget(RenameTarget* target);
+// Whether a rename to `text` is to be made on a record list of `entryCount` entries.
+bool RenameAllowed(const RenameTarget& target, int entryCount, const char* text);
+
+// Save: the record list's texts, in order, become the batch. Each entry that belongs
+// to a track takes the next slot of the table's tracks to record, until all 100 slots
+// are taken; an entry that belongs to no track cannot be recorded and takes none. The
+// selected count becomes the number of slots taken and the next selected 0. Returns
+// the indices of the entries that took a slot, in order (their texts are the ones to
+// show again at the next opening).
+std::vector<int> SetUpSelection(TrackTable* table, const std::vector<std::string>& entries);

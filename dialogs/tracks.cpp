@@ -1,0 +1,288 @@
+// The track selection dialog ("Tracks", command 112): the user picks tracks of the disc
+// into the record list (double-click in the disc list), renames an entry (choose it,
+// type the name, press Enter), removes one (double-click in the record list), and Save
+// makes the list the batch the recording engine records one track after the other.
+//
+// An entry of the record list belongs to a track only through its text: the lowest-
+// numbered track whose name equals it. Track names live in the track table for the
+// whole run; the texts last saved are kept in the main window's hidden track list, so
+// that the next opening shows them again.
+//
+// Enter belongs to the dialog while it is open: a message filter of the dialog's own
+// thread takes the key before the dialog manager would turn it into a press of Save
+// (the button with id IDOK), and commits the rename instead. Other programs keep their
+// Enter key.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "dialogs.h"
+#include "display.h"
+#include "drive.h"
+#include "engine.h"
+#include "mainwnd.h"
+#include "mci.h"
+#include "resource.h"
+#include "track_selection.h"
+
+namespace {
+
+const int kRecordListExtent = 250;   // pixels a long name can be scrolled to
+
+struct TracksDialog {
+    HWND dialog;
+    HHOOK enterFilter;     // takes Enter while the dialog is open
+    RenameTarget rename;   // the entry a rename replaces, and the track it names
+};
+
+// The open dialog, for the message filter (a hook procedure gets no parameter of its
+// own); null while the dialog is closed.
+TracksDialog* g_openTracksDialog = nullptr;
+
+TracksDialog* DialogState(HWND dialog) { return reinterpret_cast<TracksDialog*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
+
+HWND DiscList(HWND dialog) { return GetDlgItem(dialog, IDC_TRACKS_DISC); }
+HWND RecordList(HWND dialog) { return GetDlgItem(dialog, IDC_TRACKS_RECORD); }
+
+int EntryCount(HWND list) {
+    LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+    return count == LB_ERR ? 0 : static_cast<int>(count);
+}
+
+// The text of entry `index` of a list box; empty when there is no such entry or its
+// text does not fit `size` characters (no track name is that long, so such a text
+// would belong to no track anyway).
+void EntryText(HWND list, int index, char* text, size_t size) {
+    text[0] = '\0';
+    LRESULT length = SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length == LB_ERR || static_cast<size_t>(length) >= size) return;
+    SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text));
+}
+
+std::vector<std::string> EntryTexts(HWND list) {
+    std::vector<std::string> texts;
+    int count = EntryCount(list);
+    for (int i = 0; i < count; ++i) {
+        char text[kTrackNameText];
+        EntryText(list, i, text, sizeof text);
+        texts.emplace_back(text);
+    }
+    return texts;
+}
+
+void AppendEntry(HWND list, const char* text) {
+    SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+}
+
+// The selected entry of a list box, or -1.
+int SelectedEntry(HWND list) {
+    LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
+    return index == LB_ERR ? -1 : static_cast<int>(index);
+}
+
+void SetRenameText(HWND dialog, const char* text) { SetDlgItemTextA(dialog, IDC_TRACKS_RENAME, text); }
+
+// ---- opening ----
+
+// Reads the track count anew; its result is not looked at: a failed or odd reply
+// reads as no tracks and leaves the disc list empty.
+void FillDiscList(HWND dialog) {
+    char reply[kMciQueryLength + 1] = {};
+    QueryMci("status cd number of tracks", reply);
+    g_tracks.trackCount = TrackCountFromReply(reply);
+    for (int track = 1; track <= g_tracks.trackCount; ++track) {
+        char entry[8];
+        snprintf(entry, sizeof entry, "Track%d", track);
+        AppendEntry(DiscList(dialog), entry);
+    }
+}
+
+// The entries saved last, while they still stand for a batch.
+void ShowSavedSelection(HWND dialog) {
+    int saved = EntryCount(g_app.trackList);
+    for (int i = 0; i < g_tracks.selectedCount && i < saved; ++i) {
+        char text[kTrackNameText];
+        EntryText(g_app.trackList, i, text, sizeof text);
+        AppendEntry(RecordList(dialog), text);
+    }
+}
+
+// Enter, wherever the focus is in the dialog, renames; the dialog manager never sees
+// the key, so it cannot press Save. Every other message goes on as usual.
+LRESULT CALLBACK EnterKeyFilter(int code, WPARAM wParam, LPARAM lParam);
+
+BOOL OnTracksInit(HWND dialog, TracksDialog* state) {
+    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
+    state->dialog = dialog;
+    g_openTracksDialog = state;
+    // Without the filter (it cannot be set) Enter would press Save, as in any dialog.
+    state->enterFilter = SetWindowsHookExA(WH_MSGFILTER, EnterKeyFilter, nullptr, GetCurrentThreadId());
+    SendMessageA(RecordList(dialog), LB_SETHORIZONTALEXTENT, kRecordListExtent, 0);
+    SendDlgItemMessageA(dialog, IDC_TRACKS_RENAME, EM_LIMITTEXT, kTrackNameText - 1, 0);
+    FillDiscList(dialog);
+    ShowSavedSelection(dialog);
+    return TRUE;   // the focus goes to the first tab stop: the rename field
+}
+
+void OnTracksDestroy(TracksDialog* state) {
+    if (state->enterFilter) UnhookWindowsHookEx(state->enterFilter);
+    state->enterFilter = nullptr;
+    g_openTracksDialog = nullptr;
+}
+
+// ---- the lists ----
+
+// Double-click in the disc list: the track goes to the end of the record list under
+// its entry's text, which becomes its name.
+void OnAddTrack(HWND dialog, TracksDialog* state) {
+    int index = SelectedEntry(DiscList(dialog));
+    if (index < 0) return;
+    char text[kTrackNameText];
+    EntryText(DiscList(dialog), index, text, sizeof text);
+    AppendEntry(RecordList(dialog), text);
+    NameTrack(&g_tracks, TrackOfEntry(text), text);
+    DropRenameTarget(&state->rename);
+}
+
+// A click on an entry of the record list: its text goes into the rename field, and the
+// entry becomes what a rename replaces.
+void OnChooseEntry(HWND dialog, TracksDialog* state) {
+    int index = SelectedEntry(RecordList(dialog));
+    if (index < 0) {
+        DropRenameTarget(&state->rename);
+        return;
+    }
+    char text[kTrackNameText];
+    EntryText(RecordList(dialog), index, text, sizeof text);
+    SetRenameText(dialog, text);
+    ChooseRenameTarget(&state->rename, index, TrackNamed(g_tracks, text));
+}
+
+// Double-click on an entry of the record list: the entry goes, and so does the name of
+// the track it belonged to.
+void OnRemoveEntry(HWND dialog, TracksDialog* state) {
+    int index = SelectedEntry(RecordList(dialog));
+    if (index < 0) return;
+    char text[kTrackNameText];
+    EntryText(RecordList(dialog), index, text, sizeof text);
+    SendMessageA(RecordList(dialog), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+    SetRenameText(dialog, "");
+    ClearTrackName(&g_tracks, TrackNamed(g_tracks, text));
+    DropRenameTarget(&state->rename);
+}
+
+// Enter: the chosen entry takes the rename field's text, and so does its track's name.
+// An empty field, or no chosen entry, changes nothing. The field keeps its text; no
+// entry stays selected.
+void OnRename(HWND dialog, TracksDialog* state) {
+    char text[kTrackNameText] = {};
+    GetDlgItemTextA(dialog, IDC_TRACKS_RENAME, text, sizeof text);
+    HWND list = RecordList(dialog);
+    if (!RenameAllowed(state->rename, EntryCount(list), text)) return;
+    WPARAM position = static_cast<WPARAM>(state->rename.position);
+    SendMessageA(list, LB_INSERTSTRING, position, reinterpret_cast<LPARAM>(text));
+    SendMessageA(list, LB_DELETESTRING, position + 1, 0);
+    SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    NameTrack(&g_tracks, state->rename.track, text);
+}
+
+LRESULT CALLBACK EnterKeyFilter(int code, WPARAM wParam, LPARAM lParam) {
+    const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+    TracksDialog* state = g_openTracksDialog;
+    if (code != MSGF_DIALOGBOX || !msg || !state) return CallNextHookEx(nullptr, code, wParam, lParam);
+    bool enter = (msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN) ||
+                 (msg->message == WM_CHAR && msg->wParam == '\r');
+    if (!enter || (msg->hwnd != state->dialog && !IsChild(state->dialog, msg->hwnd)))
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    if (msg->message == WM_KEYDOWN) OnRename(state->dialog, state);
+    return 1;   // handled
+}
+
+// ---- the buttons ----
+
+// Clear: an empty record list and no batch, at once; the dialog stays open and the
+// track names stay.
+void OnClear(HWND dialog, TracksDialog* state) {
+    SendMessageA(RecordList(dialog), LB_RESETCONTENT, 0, 0);
+    g_tracks.selectedCount = 0;
+    DropRenameTarget(&state->rename);
+}
+
+// Save: the record list becomes the batch (entries that belong to no track cannot be
+// recorded and are left out, and so is everything past the 100th entry), and its
+// texts are kept to be shown at the next opening.
+void OnTracksSave(HWND dialog) {
+    std::vector<std::string> entries = EntryTexts(RecordList(dialog));
+    std::vector<int> kept = SetUpSelection(&g_tracks, entries);
+    SendMessageA(g_app.trackList, LB_RESETCONTENT, 0, 0);
+    for (int index : kept) AppendEntry(g_app.trackList, entries[static_cast<size_t>(index)].c_str());
+    EndDialog(dialog, 1);
+}
+
+// Cancel, Escape and the close box: no batch at all, whatever was set up before; names
+// changed meanwhile stay changed.
+void OnTracksCancel(HWND dialog) {
+    g_tracks.selectedCount = 0;
+    EndDialog(dialog, 1);
+}
+
+void OnTracksCommand(HWND dialog, int id, int code) {
+    TracksDialog* state = DialogState(dialog);
+    if (!state) return;
+    switch (id) {
+        case IDOK: OnTracksSave(dialog); break;
+        case IDCANCEL: OnTracksCancel(dialog); break;
+        case IDC_TRACKS_CLEAR:
+            if (code == BN_CLICKED) OnClear(dialog, state);
+            break;
+        case IDC_TRACKS_DISC:
+            if (code == LBN_DBLCLK) OnAddTrack(dialog, state);
+            break;
+        case IDC_TRACKS_RECORD:
+            if (code == LBN_SELCHANGE) OnChooseEntry(dialog, state);
+            if (code == LBN_DBLCLK) OnRemoveEntry(dialog, state);
+            break;
+        default: break;
+    }
+}
+
+INT_PTR CALLBACK TracksDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG: return OnTracksInit(dialog, reinterpret_cast<TracksDialog*>(lParam));
+        case WM_COMMAND: OnTracksCommand(dialog, LOWORD(wParam), HIWORD(wParam)); return TRUE;
+        case WM_DESTROY:
+            if (TracksDialog* state = DialogState(dialog)) OnTracksDestroy(state);
+            return FALSE;
+        default: return FALSE;
+    }
+}
+
+// After the dialog: the first track of the batch (track 1 without one) becomes the
+// current track, with its name and ".wav" in the song name field ("untitled" without a
+// batch), and its length is read.
+void ShowFirstSelectedTrack(HWND hwnd) {
+    int track = 1;
+    char songName[kFileNameText] = "untitled";
+    if (g_tracks.selectedCount > 0) {
+        int position = g_tracks.nextSelected;
+        if (position >= 0 && position < kSelectionSlots) track = g_tracks.selected[position];
+        if (track < 1 || track > kMaxTrack) track = 1;
+        snprintf(songName, sizeof songName, "%s.wav", g_tracks.trackNames[track]);
+    }
+    SetWindowTextA(g_app.songName, songName);
+    SetCurrentTrack(&g_tracks, track);
+    // The whole panel: a two-digit number runs past the track-number area's right edge.
+    InvalidateArea(hwnd, kTimeDisplayArea);
+    QueryTrackLength(track, g_tracks.currentLength, sizeof g_tracks.currentLength);
+    InvalidateArea(hwnd, kTrackLengthArea);
+}
+
+}  // namespace
+
+void OnTracksToRecord(HWND hwnd) {
+    TracksDialog state = {};
+    // The dialog always ends with 1; one that cannot be made changes no selection.
+    DialogBoxParamA(g_app.instance, IDD_TRACKS, hwnd, TracksDialogProc, reinterpret_cast<LPARAM>(&state));
+    ShowFirstSelectedTrack(hwnd);
+    FocusSongName();
+}

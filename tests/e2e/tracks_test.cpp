@@ -1,0 +1,354 @@
+// The track selection dialog (Options > Tracks to Record...) and the batches it sets up:
+// tracks chosen, ordered and renamed in the dialog are recorded one after the other into
+// files named after them, checked sample for sample against the disc's material.
+#include "quorrel_session.h"
+
+namespace quorrel {
+namespace {
+
+const char kTracksTitle[] = "Select Tracks to Record";
+const int kDiscList = 302, kRecordList = 303, kRename = 304, kClear = 305;
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+using Texts = std::vector<std::string>;
+
+class Tracks : public QuorrelTest {
+protected:
+    void Start(const std::vector<long>& frames) {
+        InsertDisc(frames);
+        ASSERT_TRUE(Launch());
+        ASSERT_TRUE(DiscRead());
+    }
+
+    // Options > Tracks to Record...; the dialog once it shows.
+    bool Open() {
+        app_.PostCommand(kTracksMenu);
+        dialog_ = app_.WaitForMessageBox(kTracksTitle, 5000);
+        return dialog_.box != nullptr;
+    }
+    HWND Item(int id) const { return GetDlgItem(dialog_.box, id); }
+    Texts Entries(int list) const { return ListBoxTexts(Item(list)); }
+    std::string RenameField() const { return harness::Text(Item(kRename)); }
+
+    // What the user's mouse does to the lists: select an entry, then the notification the
+    // list sends. Returns once the dialog has handled it.
+    bool Notify(int list, int index, WORD code) {
+        DWORD_PTR result = 0;
+        return SendMessageTimeoutA(Item(list), LB_SETCURSEL, index, 0, SMTO_NORMAL, 3000, &result) &&
+               SendMessageTimeoutA(dialog_.box, WM_COMMAND, MAKEWPARAM(list, code),
+                                   reinterpret_cast<LPARAM>(Item(list)), SMTO_NORMAL, 3000, &result);
+    }
+    bool Add(int track) { return Notify(kDiscList, track - 1, LBN_DBLCLK); }
+    bool Choose(int entry) { return Notify(kRecordList, entry, LBN_SELCHANGE); }
+
+    bool SetRenameField(const std::string& text) {
+        DWORD_PTR result = 0;
+        return SendMessageTimeoutA(Item(kRename), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL,
+                                   3000, &result);
+    }
+    // Keys go through the dialog's message loop, as typed keys do; Sync() waits for them.
+    bool PostKey(UINT key) {
+        return PostMessageA(Item(kRename), WM_KEYDOWN, key, 1) &&
+               PostMessageA(Item(kRename), WM_KEYUP, key, 0xC0000001);
+    }
+    bool PostChars(const std::string& text) {
+        for (char c : text)
+            if (!PostMessageA(Item(kRename), WM_CHAR, static_cast<unsigned char>(c), 1)) return false;
+        return true;
+    }
+    // Waits until every message posted to the dialog so far has been handled: posts a
+    // marker behind them (another selection in the disc list, harmless there) and waits
+    // for it.
+    ::testing::AssertionResult Sync() {
+        int marker = SendMessageA(Item(kDiscList), LB_GETCURSEL, 0, 0) == 0 ? 1 : 0;
+        if (!PostMessageA(Item(kDiscList), LB_SETCURSEL, marker, 0))
+            return ::testing::AssertionFailure() << "the dialog is gone";
+        return harness::WaitUntil(
+            [&] { return IsWindow(dialog_.box) && SendMessageA(Item(kDiscList), LB_GETCURSEL, 0, 0) == marker; }, 3000);
+    }
+    bool Enter() { return PostKey(VK_RETURN) && Sync(); }
+
+    bool Press(int id) {
+        DWORD_PTR result = 0;
+        return SendMessageTimeoutA(Item(id), BM_CLICK, 0, 0, SMTO_NORMAL, 3000, &result);
+    }
+    // Save or Cancel; succeeds once the dialog has closed and the main window shows the
+    // song name the dialog left.
+    ::testing::AssertionResult Close(int button, const std::string& songName) {
+        if (!app_.Answer(dialog_, button)) return ::testing::AssertionFailure() << "the dialog did not close";
+        return harness::WaitUntil([&] { return app_.ControlText(kSongName) == songName; }, 3000)
+               << "song name field: \"" << app_.ControlText(kSongName) << "\", expected \"" << songName << "\"";
+    }
+    // Whether the main window shows `track` as the current track with its length.
+    ::testing::AssertionResult ShowsCurrent(int track) {
+        ::testing::AssertionResult shown = ShowsTrack(std::to_string(track));
+        if (!shown) return shown;
+        return ShowsLength(LengthText(frames_, track));
+    }
+
+    // The recording of `path` holds `track` of the disc bit for bit, with silence around.
+    ::testing::AssertionResult HoldsTrack(const std::string& path, int track) {
+        WavFile wav;
+        ::testing::AssertionResult read = ReadWavFile(path, &wav);
+        if (!read) return read;
+        return HoldsBetweenSilence(wav.data, TrackPcm(track, track == static_cast<int>(frames_.size())
+                                                                  ? frames_.back() - 1
+                                                                  : frames_[track - 1]),
+                                   4);
+    }
+
+    harness::MessageBoxInfo dialog_;
+};
+
+// Twelve tracks, short ones; the last three differ in length from the rest.
+const std::vector<long> kTwelveTracks = {150, 150, 150, 150, 150, 150, 150, 150, 150, 225, 300, 375};
+
+TEST_F(Tracks, AddRenameRemoveAndTheSavedEntries) {
+    Start(kTwelveTracks);
+    ASSERT_TRUE(Open());
+    Texts disc;
+    for (int n = 1; n <= 12; ++n) disc.push_back("Track" + std::to_string(n));
+    EXPECT_EQ(Entries(kDiscList), disc);
+    EXPECT_TRUE(Entries(kRecordList).empty());
+    EXPECT_EQ(FocusedControl(), Item(kRename)) << "the rename field has the focus at the opening";
+
+    // A two-digit entry stands for its own track.
+    ASSERT_TRUE(Add(12));
+    EXPECT_EQ(Entries(kRecordList), Texts({"Track12"}));
+    // Enter with an empty field, and Enter before an entry was chosen, change nothing;
+    // neither presses Save.
+    ASSERT_TRUE(Enter());
+    ASSERT_TRUE(SetRenameField("Nowhere"));
+    ASSERT_TRUE(Enter());
+    EXPECT_EQ(Entries(kRecordList), Texts({"Track12"}));
+
+    ASSERT_TRUE(Choose(0));
+    EXPECT_EQ(RenameField(), "Track12");
+    ASSERT_TRUE(SetRenameField("Intro"));
+    ASSERT_TRUE(Enter()) << "Enter closed the dialog";
+    EXPECT_EQ(Entries(kRecordList), Texts({"Intro"}));
+    EXPECT_EQ(RenameField(), "Intro");
+    EXPECT_EQ(SendMessageA(Item(kRecordList), LB_GETCURSEL, 0, 0), LB_ERR) << "an entry stays selected";
+
+    // The same track twice; a removal empties the field and takes the track's name,
+    // so its twin entry no longer stands for a track.
+    ASSERT_TRUE(Add(3));
+    ASSERT_TRUE(Add(3));
+    ASSERT_TRUE(Add(5));
+    ASSERT_TRUE(Add(5));
+    ASSERT_TRUE(Choose(3));
+    EXPECT_EQ(RenameField(), "Track5");
+    ASSERT_TRUE(Notify(kRecordList, 3, LBN_DBLCLK));
+    EXPECT_EQ(Entries(kRecordList), Texts({"Intro", "Track3", "Track3", "Track5"}));
+    EXPECT_EQ(RenameField(), "");
+    // After the removal there is nothing to rename until an entry is chosen.
+    ASSERT_TRUE(SetRenameField("Stray"));
+    ASSERT_TRUE(Enter());
+    EXPECT_EQ(Entries(kRecordList), Texts({"Intro", "Track3", "Track3", "Track5"}));
+
+    // Save: the first track of the batch is shown under its name.
+    ASSERT_TRUE(Close(IDOK, "Intro.wav"));
+    EXPECT_TRUE(ShowsCurrent(12));
+
+    // The next opening shows what was saved, in order; the entry that stands for no
+    // track was not taken into the batch.
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(Entries(kRecordList), Texts({"Intro", "Track3", "Track3"}));
+    ASSERT_TRUE(Choose(1));
+    ASSERT_TRUE(SetRenameField("Middle"));
+    ASSERT_TRUE(Enter());
+    ASSERT_TRUE(Close(IDOK, "Intro.wav"));
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(Entries(kRecordList), Texts({"Intro", "Middle"})) << "after a second Save";
+
+    // Cancel leaves no batch at all: track 1, "untitled", and an empty list next time.
+    ASSERT_TRUE(Close(IDCANCEL, "untitled"));
+    EXPECT_TRUE(ShowsCurrent(1));
+    ASSERT_TRUE(Open());
+    EXPECT_TRUE(Entries(kRecordList).empty());
+    EXPECT_EQ(Entries(kDiscList).size(), 12u);
+    ASSERT_TRUE(Close(IDCANCEL, "untitled"));
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+TEST_F(Tracks, ClearLongNamesAndMoreThanAHundredEntries) {
+    Start(kTwelveTracks);
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(Add(10));
+    ASSERT_TRUE(Close(IDOK, "Track10.wav"));
+    EXPECT_TRUE(ShowsCurrent(10));
+
+    // Clear empties the list at once; Save then leaves no batch.
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(Entries(kRecordList), Texts({"Track10"}));
+    ASSERT_TRUE(Press(kClear));
+    EXPECT_TRUE(Entries(kRecordList).empty());
+    ASSERT_TRUE(Close(IDOK, "untitled"));
+    EXPECT_TRUE(ShowsCurrent(1));
+
+    // A name holds 49 characters: typing stops there.
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(Add(11));
+    ASSERT_TRUE(Choose(0));
+    ASSERT_TRUE(SetRenameField(""));
+    const std::string typed(60, 'x');
+    ASSERT_TRUE(PostChars(typed));
+    ASSERT_TRUE(Sync());
+    EXPECT_EQ(RenameField(), typed.substr(0, 49));
+    ASSERT_TRUE(Enter());
+    EXPECT_EQ(Entries(kRecordList), Texts({typed.substr(0, 49)}));
+
+    // The batch holds 100 tracks; entries past them are left out.
+    for (int i = 0; i < 104; ++i) ASSERT_TRUE(Add(2));
+    ASSERT_EQ(Entries(kRecordList).size(), 105u);
+    ASSERT_TRUE(Close(IDOK, typed.substr(0, 49) + ".wav"));
+    EXPECT_TRUE(ShowsCurrent(11));
+    ASSERT_TRUE(Open());
+    Texts saved = Entries(kRecordList);
+    ASSERT_EQ(saved.size(), 100u);
+    EXPECT_EQ(saved.front(), typed.substr(0, 49));
+    EXPECT_EQ(saved.back(), "Track2");
+    ASSERT_TRUE(Close(IDCANCEL, "untitled"));
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+// Two-, three- and two-second tracks.
+const std::vector<long> kShortDisc = {150, 225, 150};
+
+using Batch = Tracks;
+
+TEST_F(Batch, RecordsEachTrackUnderItsNameInTheFirstFilesFolder) {
+    Start(kShortDisc);
+    const std::string folder = ScratchPath("Batch");
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    // A file of the batch's name already there is replaced without a question.
+    ASSERT_TRUE(harness::WriteFile(harness::JoinPath(folder, "track1.wav"), "not a recording"));
+
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(Add(2));
+    ASSERT_TRUE(Add(1));
+    ASSERT_TRUE(Choose(0));
+    ASSERT_TRUE(SetRenameField("Second Song"));
+    ASSERT_TRUE(Enter());
+    ASSERT_TRUE(Close(IDOK, "Second Song.wav"));
+    EXPECT_TRUE(ShowsCurrent(2));
+
+    // The user names the first file into a folder: the batch records there.
+    PressPlayFor(harness::JoinPath(folder, "First.wav"));
+    ASSERT_TRUE(Recording());
+    EXPECT_EQ(app_.ControlText(kSongName), Lower(harness::JoinPath(folder, "second song.wav")));
+    EXPECT_TRUE(ShowsTrack("2"));
+    EXPECT_TRUE(ShowsPrompt("Recording WAV file..."));
+    // When track 2 ends, track 1 follows at once, with no notice in between.
+    ASSERT_TRUE(harness::WaitUntil(
+        [&] { return app_.ControlText(kSongName) == Lower(harness::JoinPath(folder, "track1.wav")); }, 3000 + 4000))
+        << "track 1 did not follow track 2; showing " << app_.ControlText(kSongName);
+    EXPECT_TRUE(app_.IsEnabled(kSave));
+    EXPECT_TRUE(ShowsTrack("1"));
+    ASSERT_TRUE(BatchSaved(2000 + 4000));
+    EXPECT_TRUE(RecordingItemsGrayed(false));
+    EXPECT_TRUE(app_.IsEnabled(kSongName));
+
+    EXPECT_TRUE(HoldsTrack(harness::JoinPath(folder, "second song.wav"), 2));
+    EXPECT_TRUE(HoldsTrack(harness::JoinPath(folder, "track1.wav"), 1));
+    EXPECT_EQ(harness::ListFiles(folder), Texts({"second song.wav", "track1.wav"}));
+    EXPECT_FALSE(harness::FileExists(ScratchPath("second song.wav")));
+
+    // The batch is over: the next Play records one track, with the usual notice.
+    PressPlayFor("alone");
+    ASSERT_TRUE(Recording());
+    EXPECT_TRUE(ShowsTrack("1"));
+    ASSERT_TRUE(Saved("alone.wav", 2000 + 4000));
+    EXPECT_TRUE(HoldsTrack(ScratchPath("alone.wav"), 1));
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+TEST_F(Batch, SameTrackTwiceWithoutTheNamingQuestions) {
+    Start(kShortDisc);
+    ASSERT_TRUE(harness::WriteFile(ScratchPath("track3.wav"), "not a recording"));
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(Add(3));
+    ASSERT_TRUE(Add(3));
+    ASSERT_TRUE(Close(IDOK, "Track3.wav"));
+    EXPECT_TRUE(ShowsCurrent(3));
+
+    // "untitled" is not questioned in a batch, nor is the file that exists.
+    PressPlayFor("untitled");
+    ASSERT_TRUE(Recording());
+    EXPECT_EQ(app_.ControlText(kSongName), "track3.wav");
+    // The first recording lands; taking it away shows that a second one follows.
+    WavFile first;
+    ASSERT_TRUE(harness::WaitUntil([&] { return bool(ReadWavFile(ScratchPath("track3.wav"), &first)); }, 2000 + 4000))
+        << "the first recording of track 3 was not saved";
+    ASSERT_TRUE(harness::WaitUntil([&] { return DeleteFileA(ScratchPath("track3.wav").c_str()) != 0; }, 2000));
+    ASSERT_TRUE(BatchSaved(2000 + 4000));
+    EXPECT_TRUE(HoldsTrack(ScratchPath("track3.wav"), 3)) << "the second recording of track 3";
+    EXPECT_TRUE(HoldsBetweenSilence(first.data, TrackPcm(3, frames_[2] - 1), 4)) << "the first recording";
+    EXPECT_FALSE(harness::FileExists(ScratchPath("untitled.wav")));
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+TEST_F(Batch, OpeningTheDoorDropsTheBatch) {
+    Start(kShortDisc);
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(Add(2));
+    ASSERT_TRUE(Add(3));
+    ASSERT_TRUE(Close(IDOK, "Track2.wav"));
+
+    rigstate::SetDoorOpen(true);
+    ASSERT_TRUE(harness::WaitUntil([&] { return !app_.IsEnabled(kPlay); }, 3000)) << "the poll missed the open door";
+    rigstate::SetDoorOpen(false);
+    ASSERT_TRUE(DiscRead());
+    EXPECT_TRUE(ShowsTrack("1"));
+
+    // Play records the current track alone, under the typed name.
+    PressPlayFor("single");
+    ASSERT_TRUE(Recording());
+    EXPECT_EQ(app_.ControlText(kSongName), "single.wav");
+    ASSERT_TRUE(Saved("single.wav", 2000 + 4000));
+    EXPECT_TRUE(HoldsTrack(ScratchPath("single.wav"), 1));
+    EXPECT_FALSE(harness::FileExists(ScratchPath("track2.wav")));
+    ASSERT_TRUE(Open());
+    EXPECT_TRUE(Entries(kRecordList).empty());
+    ASSERT_TRUE(Close(IDCANCEL, "untitled"));
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+TEST_F(Batch, PlayAfterTheLastTrackWasAbandonedRecordsTheCurrentTrackAlone) {
+    Start(kShortDisc);
+    // A longer batch first, then a batch of one: the slot after it still holds track 1.
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(Add(3));
+    ASSERT_TRUE(Add(1));
+    ASSERT_TRUE(Close(IDOK, "Track3.wav"));
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(Press(kClear));
+    ASSERT_TRUE(Add(2));
+    ASSERT_TRUE(Close(IDOK, "Track2.wav"));
+
+    ASSERT_TRUE(app_.ClickButton(kPlay));
+    ASSERT_TRUE(Recording());
+    EXPECT_EQ(app_.ControlText(kSongName), "track2.wav");
+    ASSERT_TRUE(ClickTimeDisplay());
+    ASSERT_TRUE(harness::WaitUntil([&] { return app_.IsEnabled(kPlay) && !app_.IsEnabled(kSave); }, 3000))
+        << "the click did not abandon";
+    EXPECT_FALSE(harness::FileExists(ScratchPath("track2.wav")));
+
+    // The batch is spent: Play records track 2 on its own, under the name shown.
+    ASSERT_TRUE(app_.ClickButton(kPlay));
+    ASSERT_TRUE(Recording());
+    EXPECT_TRUE(ShowsTrack("2"));
+    EXPECT_EQ(app_.ControlText(kSongName), "track2.wav");
+    ASSERT_TRUE(Saved("track2.wav", 3000 + 4000));
+    EXPECT_TRUE(HoldsTrack(ScratchPath("track2.wav"), 2));
+    EXPECT_FALSE(harness::FileExists(ScratchPath("track1.wav"))) << "a track of an old batch was recorded";
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+}  // namespace
+}  // namespace quorrel

@@ -1,0 +1,117 @@
+// The decisions of the track selection dialog: entry texts to tracks, renames, and the
+// batch a Save sets up.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "track_selection.h"
+
+namespace {
+
+TrackTable Disc(int tracks) {
+    TrackTable table;
+    memset(&table, 0, sizeof table);
+    table.trackCount = tracks;
+    return table;
+}
+
+TEST(TrackOfEntry, ReadsOneOrTwoDigitsAfterTrack) {
+    EXPECT_EQ(TrackOfEntry("Track1"), 1);
+    EXPECT_EQ(TrackOfEntry("Track9"), 9);
+    EXPECT_EQ(TrackOfEntry("Track12"), 12);
+    EXPECT_EQ(TrackOfEntry("Track99"), 99);
+    for (const char* text : {"Track", "Track123", "track1", "TrackA", "Track1x", "Intro", "", "Trak12"})
+        EXPECT_EQ(TrackOfEntry(text), 0) << text;
+}
+
+TEST(TrackNamed, TheLowestTrackOfTheDiscWithExactlyThatName) {
+    TrackTable table = Disc(12);
+    NameTrack(&table, 7, "Intro");
+    NameTrack(&table, 3, "Intro");
+    NameTrack(&table, 12, "Track12");
+    EXPECT_EQ(TrackNamed(table, "Intro"), 3);
+    EXPECT_EQ(TrackNamed(table, "intro"), 0) << "names compare with case";
+    EXPECT_EQ(TrackNamed(table, "Track12"), 12);
+    EXPECT_EQ(TrackNamed(table, ""), 0) << "an empty name slot is no name";
+    // Names beyond the disc's tracks (left from a longer disc) belong to no track.
+    NameTrack(&table, 20, "Old");
+    EXPECT_EQ(TrackNamed(table, "Old"), 0);
+    ClearTrackName(&table, 3);
+    EXPECT_EQ(TrackNamed(table, "Intro"), 7);
+}
+
+TEST(NameTrack, KeepsAtMost49CharactersAndIgnoresOtherTracks) {
+    TrackTable table = Disc(99);
+    std::string longName(80, 'n');
+    NameTrack(&table, 99, longName.c_str());
+    EXPECT_EQ(std::string(table.trackNames[99]), std::string(49, 'n'));
+    TrackTable before = table;
+    NameTrack(&table, 0, "slot 0 is no track");
+    NameTrack(&table, 100, "past the table");
+    ClearTrackName(&table, -1);
+    EXPECT_EQ(memcmp(&before, &table, sizeof table), 0);
+}
+
+TEST(RenameTarget, OnlyAChosenEntryThatBelongsToATrack) {
+    RenameTarget target = {};
+    EXPECT_FALSE(RenameAllowed(target, 3, "Intro")) << "nothing chosen yet";
+    ChooseRenameTarget(&target, 1, 3);
+    EXPECT_TRUE(RenameAllowed(target, 3, "Intro"));
+    EXPECT_EQ(target.position, 1);
+    EXPECT_EQ(target.track, 3);
+    EXPECT_FALSE(RenameAllowed(target, 3, "")) << "an empty field renames nothing";
+    EXPECT_FALSE(RenameAllowed(target, 1, "Intro")) << "the entry is no longer in the list";
+    DropRenameTarget(&target);
+    EXPECT_FALSE(RenameAllowed(target, 3, "Intro")) << "after an addition or a removal";
+    ChooseRenameTarget(&target, 0, 0);
+    EXPECT_FALSE(RenameAllowed(target, 3, "Intro")) << "an entry of no track has nothing to name";
+}
+
+TEST(SetUpSelection, EntriesInOrderRepeatsIncluded) {
+    TrackTable table = Disc(12);
+    NameTrack(&table, 3, "Track3");
+    NameTrack(&table, 12, "Track12");
+    NameTrack(&table, 5, "Intro");
+    table.nextSelected = 4;
+    std::vector<int> kept = SetUpSelection(&table, {"Track12", "Track3", "Intro", "Track3"});
+    EXPECT_EQ(kept, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(table.selectedCount, 4);
+    EXPECT_EQ(table.nextSelected, 0);
+    EXPECT_EQ(std::vector<int>(table.selected, table.selected + 4), (std::vector<int>{12, 3, 5, 3}));
+}
+
+TEST(SetUpSelection, EntriesOfNoTrackTakeNoSlot) {
+    TrackTable table = Disc(4);
+    NameTrack(&table, 2, "Track2");
+    NameTrack(&table, 4, "Same");
+    NameTrack(&table, 1, "Same");
+    // "Track3" lost its name when its twin entry was removed.
+    std::vector<int> kept = SetUpSelection(&table, {"Track3", "Track2", "Same", "Nobody", "Same"});
+    EXPECT_EQ(kept, (std::vector<int>{1, 2, 4}));
+    EXPECT_EQ(table.selectedCount, 3);
+    EXPECT_EQ(std::vector<int>(table.selected, table.selected + 3), (std::vector<int>{2, 1, 1}));
+
+    kept = SetUpSelection(&table, {"Nobody"});
+    EXPECT_TRUE(kept.empty());
+    EXPECT_EQ(table.selectedCount, 0) << "nothing to record: no batch";
+    kept = SetUpSelection(&table, {});
+    EXPECT_EQ(table.selectedCount, 0);
+}
+
+TEST(SetUpSelection, KeepsTheFirstHundredThatCanBeRecorded) {
+    TrackTable table = Disc(2);
+    NameTrack(&table, 1, "Track1");
+    NameTrack(&table, 2, "Track2");
+    std::vector<std::string> entries(1, "Gone");
+    for (int i = 0; i < 150; ++i) entries.push_back(i < 100 ? "Track1" : "Track2");
+    std::vector<int> kept = SetUpSelection(&table, entries);
+    ASSERT_EQ(kept.size(), 100u);
+    EXPECT_EQ(kept.front(), 1);
+    EXPECT_EQ(kept.back(), 100);
+    EXPECT_EQ(table.selectedCount, 100);
+    EXPECT_EQ(table.selected[99], 1) << "entries past the hundredth recordable one are left out";
+}
+
+}  // namespace
