@@ -10,6 +10,7 @@
 #include "engine.h"
 #include "mci.h"
 #include "resource.h"
+#include "rip.h"
 #include "settings.h"
 
 AppWindows g_app;
@@ -127,7 +128,7 @@ LRESULT OnCreate(HWND hwnd) {
     FocusSongName();
     SelectStoredSource(hwnd);
     PrepareFileChooser(hwnd);
-    g_app.extractionHandle = 0;   // no extraction library in this build
+    g_app.extractionHandle = OpenExtractionDrive();
     if (!StartTimer(hwnd, kTimerStartup, kPollPeriod)) return -1;
     SetPromptLine(hwnd, "Enter song name or click here:", false);
     g_tracks.selectedCount = 0;
@@ -149,6 +150,8 @@ void Shutdown(HWND hwnd) {
     AskToSaveSettings(hwnd);
     if (g_app.encoder) FreeLibrary(g_app.encoder);
     g_app.encoder = nullptr;
+    CloseExtractionDrive(g_app.extractionHandle);
+    g_app.extractionHandle = 0;
     PostQuitMessage(0);
 }
 

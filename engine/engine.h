@@ -20,7 +20,8 @@ struct EngineState {
     int elapsedMinutes;
     char currentFileName[kFileNameText];
     char playBackFile[kPathText];
-    char cdBatchFolder[kPathText];   // drive and folder of the first file of a batch
+    char cdBatchFolder[kPathText];   // drive and folder of the first file of a recorded batch
+    char ripBatchFolder[kPathText];  // the same for a ripped batch
     MCIDEVICEID waveDevice;          // "wave" while recording, "newwave" while playing back
     MCI_WAVE_SET_PARMS waveFormat;
 };

@@ -99,23 +99,32 @@ bool StartWaveRecording(HWND hwnd) {
     return true;
 }
 
-// A batch: the next chosen track becomes the current track, recorded under its name in
-// the folder of the batch's first file.
-void TakeNextBatchTrack(HWND hwnd) {
-    if (g_tracks.nextSelected == 0) {
-        NameParts parts;
-        SplitName(g_engine.currentFileName, &parts);
-        CopyText(g_engine.cdBatchFolder, parts.drive);
-        size_t used = strlen(g_engine.cdBatchFolder);
-        CopyText(g_engine.cdBatchFolder + used, sizeof g_engine.cdBatchFolder - used, parts.folder);
-    }
-    int track = g_tracks.selected[g_tracks.nextSelected];
-    if (track < 1 || track > kMaxTrack) track = 1;
+// Keeps drive + folder of the current file name in `folder`.
+void KeepFolderOfCurrentFile(char (&folder)[kPathText]) {
+    NameParts parts;
+    SplitName(g_engine.currentFileName, &parts);
+    CopyText(folder, parts.drive);
+    size_t used = strlen(folder);
+    CopyText(folder + used, sizeof folder - used, parts.folder);
+}
+
+// The song name of track t in a batch: the batch folder, the track's name and ".wav",
+// in lower case.
+void NameBatchTrack(const char* folder, int track) {
     char name[kFileNameText];
-    snprintf(name, sizeof name, "%s%s.wav", g_engine.cdBatchFolder, g_tracks.trackNames[track]);
+    snprintf(name, sizeof name, "%s%s.wav", folder, g_tracks.trackNames[track]);
     LowerAscii(name);
     CopyText(g_engine.currentFileName, name);
     SetWindowTextA(g_app.songName, name);
+}
+
+// A batch: the next chosen track becomes the current track, recorded under its name in
+// the folder of the batch's first file.
+void TakeNextBatchTrack(HWND hwnd) {
+    if (g_tracks.nextSelected == 0) KeepFolderOfCurrentFile(g_engine.cdBatchFolder);
+    int track = g_tracks.selected[g_tracks.nextSelected];
+    if (track < 1 || track > kMaxTrack) track = 1;
+    NameBatchTrack(g_engine.cdBatchFolder, track);
     SetCurrentTrack(&g_tracks, track);
     InvalidateArea(hwnd, kTrackNumberArea);
     QueryTrackLength(track, g_tracks.currentLength, sizeof g_tracks.currentLength);
@@ -178,20 +187,53 @@ void StartPartialRecording(HWND hwnd) {
     SetPromptLine(hwnd, "Click on Save to stop...");
 }
 
+// After a rip in a batch: the next chosen track is ripped inside a nested Play. True
+// when it was, false when the batch is over (or there is none).
+bool RipNextBatchTrack(HWND hwnd) {
+    if (!BatchSetUp()) return false;
+    if (++g_tracks.nextSelected >= g_tracks.selectedCount) {
+        g_tracks.selectedCount = 0;
+        return false;
+    }
+    if (g_tracks.nextSelected == 1) KeepFolderOfCurrentFile(g_engine.ripBatchFolder);
+    int track = g_tracks.selected[g_tracks.nextSelected];
+    if (track < 1 || track > kMaxTrack) track = 1;
+    SetCurrentTrack(&g_tracks, track);
+    NameBatchTrack(g_engine.ripBatchFolder, track);
+    QueryTrackLength(track, g_tracks.currentLength, sizeof g_tracks.currentLength);
+    InvalidateArea(hwnd, kTrackNumberArea);
+    InvalidateArea(hwnd, kTrackLengthArea);
+    UpdateWindow(hwnd);
+    SendCommand(hwnd, IDC_MAIN_PLAY);
+    return true;
+}
+
 void RunRipping(HWND hwnd) {
     const int off[] = {IDC_MAIN_PLAYBACK, IDC_MAIN_EJECT};
     EnableControls(off, false);
     EnableControls(kTrackButtons, false);
     KillTimer(hwnd, kTimerDrivePoll);
     UpdateWindow(g_app.songName);
-    RipCurrentTrack(hwnd);
+    bool ripped = RipCurrentTrack(hwnd);
     StartTimer(hwnd, kTimerDrivePoll, kPollPeriod);
+    const RecordingSettings& settings = g_settings.recording;
+    if (ripped && settings.convertToMp3 && settings.sampleRate == 44100 && settings.bitsPerSample == 16 &&
+        settings.channels == 2) {
+        SetCursor(g_app.busyCursor);
+        bool converted = ConvertWavToMp3(hwnd);
+        SetCursor(LoadCursor(nullptr, IDC_ARROW));
+        if (converted) {
+            ReplaceEnding(g_engine.currentFileName, "mp3");
+            SetWindowTextA(g_app.songName, g_engine.currentFileName);
+        }
+    }
+    if (RipNextBatchTrack(hwnd)) return;   // the nested Play finishes the batch
     SetPromptLine(hwnd, kEnterPrompt);
     EnableRecordingMenus(true);
     EnableControl(IDC_MAIN_SONGNAME, true);
     EnableControls(kTrackButtons, true);
     EnableControl(IDC_MAIN_EJECT, true);
-    EnableControl(IDC_MAIN_PLAYBACK, g_settings.recording.keepWav);
+    EnableControl(IDC_MAIN_PLAYBACK, ripped && settings.keepWav);
 }
 
 // Reads the format fields of a WAV file's header (18 bytes from byte 20).

@@ -1,8 +1,16 @@
-// Digital extraction of the current track through the extraction library.
+// Digital extraction of the current track through the extraction library
+// (AKrip32.dll): bit for bit from the drive into a WAV file, no sound card involved.
 #pragma once
 
 #include <windows.h>
 
-// Rips the current track into the file named by the song name field; shows its own
-// messages. True when the file is complete.
+// The extraction handle of the first CD drive the library lists, or 0 when it lists
+// none or refuses the handle. Called once at start-up.
+int OpenExtractionDrive();
+// Gives the handle back to the library (at exit); nothing for 0.
+void CloseExtractionDrive(int handle);
+
+// Rips the current track into the file named by the song name field, drawing its
+// progress into the prompt line and showing its own messages. True when the file is
+// complete; on failure no file is left under that name.
 bool RipCurrentTrack(HWND hwnd);

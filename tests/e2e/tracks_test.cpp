@@ -352,3 +352,41 @@ TEST_F(Batch, PlayAfterTheLastTrackWasAbandonedRecordsTheCurrentTrackAlone) {
 
 }  // namespace
 }  // namespace quorrel
+
+namespace quorrel {
+namespace {
+
+TEST_F(Batch, RipsEachChosenTrackBitForBit) {
+    Start({100, 131, 60});
+    app_.PostCommand(kRip);
+    ASSERT_TRUE(harness::WaitUntil([&] { return app_.MenuChecked(kRip); }, 2000));
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(Add(3));
+    ASSERT_TRUE(Add(2));
+    ASSERT_TRUE(Close(IDOK, "Track3.wav"));
+
+    // One Play rips both, the second inside the first, each file named after its track.
+    app_.PostCommand(kPlay);
+    std::string last = ScratchPath("track3.wav"), middle = ScratchPath("track2.wav");
+    ASSERT_TRUE(harness::WaitUntil(
+        [&] {
+            return harness::ReadFileOrEmpty(middle).size() == 44u + 131 * 2352 && app_.IsEnabled(kEject) &&
+                   app_.IsEnabled(kSongName);
+        },
+        15000))
+        << "the batch did not rip track 2 after track 3";
+    EXPECT_TRUE(app_.NoMessageBoxWithin(300));
+    EXPECT_EQ(harness::ReadFileOrEmpty(last).substr(44), TrackPcm(3, 60)) << "track 3 runs to the lead-out";
+    EXPECT_EQ(harness::ReadFileOrEmpty(middle).substr(44), TrackPcm(2));
+    EXPECT_EQ(app_.ControlText(kSongName), "track2.wav");
+    EXPECT_TRUE(ShowsTrack("2"));
+
+    // The batch is over: the next rip is of the current track alone.
+    PressPlayFor("Again");
+    ASSERT_TRUE(harness::WaitUntil([&] { return harness::ReadFileOrEmpty(ScratchPath("again.wav")).size() ==
+                                                44u + 131 * 2352; }, 10000));
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+}  // namespace
+}  // namespace quorrel

@@ -1,0 +1,115 @@
+// AKrip32.dll's exports: the drive list and the table of open handles, each handle
+// bound to the virtual drive or to an opened real drive. A handle's own settings (the
+// address format of its table of contents) live with it. Calls may come from any
+// thread; the table is guarded by one lock, and the drives' reads run under it too, so
+// two reads never interleave on one device.
+#include "akrip32.h"
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <mutex>
+
+#include "drives.h"
+#include "toc.h"
+
+namespace {
+
+using namespace akrip;
+
+struct OpenDrive {
+    bool isVirtual = false;
+    ScsiDrive* scsi = nullptr;   // for a real drive
+    bool msfToc = true;          // addresses of ReadTOC as MSF until told otherwise
+};
+
+struct Library {
+    std::mutex lock;
+    std::map<HCDROM, OpenDrive> open;
+    HCDROM nextHandle = 1;
+};
+
+Library g_library;
+
+// The open drive of a handle, or null; call with the lock held.
+OpenDrive* Find(HCDROM cd) {
+    auto found = g_library.open.find(cd);
+    return found == g_library.open.end() ? nullptr : &found->second;
+}
+
+HCDROM Register(const OpenDrive& drive) {
+    HCDROM handle = g_library.nextHandle++;
+    if (g_library.nextHandle == 0) g_library.nextHandle = 1;   // 0 never names a drive
+    g_library.open[handle] = drive;
+    return handle;
+}
+
+}  // namespace
+
+AKRIP32_API uint32_t __cdecl GetCDList(DriveList* list) {
+    if (!list) return 0;
+    int room = list->capacity == 0 || list->capacity > kMaxDrives ? kMaxDrives : list->capacity;
+    std::memset(list->drives, 0, sizeof list->drives);
+    int count = 0;
+    if (VirtualDrivePresent()) DescribeVirtualDrive(&list->drives[count++]);
+    count += ListScsiDrives(&list->drives[count], room - count);
+    list->count = static_cast<uint8_t>(count);
+    return static_cast<uint32_t>(count);
+}
+
+AKRIP32_API HCDROM __cdecl GetCDHandle(HandleRequest* request) {
+    if (!request || request->size != sizeof(HandleRequest) || request->version != 1) return 0;
+    if (request->readMethod != 0) return 0;   // the library chooses; no other method is offered
+    OpenDrive drive;
+    if (IsVirtualAddress(request->hostAdapter, request->target, request->lun)) {
+        if (!VirtualDrivePresent()) return 0;
+        drive.isVirtual = true;
+    } else {
+        drive.scsi = OpenScsiDrive(request->hostAdapter, request->target, request->lun);
+        if (!drive.scsi) return 0;
+    }
+    std::lock_guard<std::mutex> hold(g_library.lock);
+    return Register(drive);
+}
+
+AKRIP32_API uint32_t __cdecl ModifyCDParms(HCDROM cd, int parameter, uint32_t value) {
+    std::lock_guard<std::mutex> hold(g_library.lock);
+    OpenDrive* drive = Find(cd);
+    if (!drive) return kResultBadRequest;
+    if (parameter != kParmMsfToc) return kResultUnsupported;
+    drive->msfToc = value != 0;
+    return kResultOk;
+}
+
+AKRIP32_API uint32_t __cdecl ReadTOC(HCDROM cd, Toc* toc) {
+    if (!toc) return kResultBadRequest;
+    std::memset(toc, 0, sizeof *toc);
+    std::lock_guard<std::mutex> hold(g_library.lock);
+    OpenDrive* drive = Find(cd);
+    if (!drive) return kResultBadRequest;
+    return drive->isVirtual ? VirtualReadToc(drive->msfToc, toc) : ScsiReadToc(drive->scsi, drive->msfToc, toc);
+}
+
+AKRIP32_API uint32_t __cdecl ReadCDAudioLBA(HCDROM cd, TransferHeader* buffer) {
+    if (!buffer) return kResultBadRequest;
+    buffer->delivered = 0;
+    buffer->offset = 0;
+    uint8_t* data = reinterpret_cast<uint8_t*>(buffer + 1);
+    std::lock_guard<std::mutex> hold(g_library.lock);
+    OpenDrive* drive = Find(cd);
+    Result result = !drive             ? kResultBadRequest
+                    : drive->isVirtual ? VirtualRead(buffer, data)
+                                       : ScsiRead(drive->scsi, buffer, data);
+    if (result != kResultOk) buffer->delivered = 0;
+    buffer->status = result;
+    return result;
+}
+
+AKRIP32_API int __cdecl CloseCDHandle(HCDROM cd) {
+    std::lock_guard<std::mutex> hold(g_library.lock);
+    OpenDrive* drive = Find(cd);
+    if (!drive) return 0;
+    if (drive->scsi) CloseScsiDrive(drive->scsi);
+    g_library.open.erase(cd);
+    return 1;
+}

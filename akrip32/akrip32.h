@@ -1,0 +1,39 @@
+// AKrip32.dll, the CD extraction library: the list of CD drives, a handle to one of
+// them, its table of contents and raw reads of audio frames. Every export is cdecl
+// and undecorated; records are those of akrip_records.h.
+//
+//   GetCDList(list)          fills the drive list (the rig's virtual drive first while
+//                            HKCU\Software\VirtualAudioRig exists, then the machine's
+//                            CD drives); returns the number of drives listed.
+//   GetCDHandle(request)     a nonzero handle to the drive at the request's address,
+//                            0 when there is none or the request is malformed.
+//   ModifyCDParms(cd, p, v)  sets a parameter of the handle: kParmMsfToc (36) chooses
+//                            MSF (v != 0, the default) or LBA (v == 0) addresses for
+//                            ReadTOC. kResultOk, or a failure code.
+//   ReadTOC(cd, toc)         reads the disc's table of contents (MMC READ TOC format 0).
+//   ReadCDAudioLBA(cd, buf)  reads the buffer's frames into its data area; sets the
+//                            delivered byte count, the offset and the status word.
+//   CloseCDHandle(cd)        ends the handle; 1, or 0 for a handle that is not open.
+//
+// ReadTOC and ReadCDAudioLBA return kResultOk (1) on success and another Result on
+// failure; nothing is written beyond a record or beyond the data area's capacity.
+#pragma once
+
+#include <stdint.h>
+
+#include "akrip_records.h"
+
+#ifdef AKRIP32_BUILD
+#define AKRIP32_API extern "C" __declspec(dllexport)
+#else
+#define AKRIP32_API extern "C" __declspec(dllimport)
+#endif
+
+typedef uint32_t HCDROM;   // 0: no drive
+
+AKRIP32_API uint32_t __cdecl GetCDList(akrip::DriveList* list);
+AKRIP32_API HCDROM __cdecl GetCDHandle(akrip::HandleRequest* request);
+AKRIP32_API uint32_t __cdecl ModifyCDParms(HCDROM cd, int parameter, uint32_t value);
+AKRIP32_API uint32_t __cdecl ReadTOC(HCDROM cd, akrip::Toc* toc);
+AKRIP32_API uint32_t __cdecl ReadCDAudioLBA(HCDROM cd, akrip::TransferHeader* buffer);
+AKRIP32_API int __cdecl CloseCDHandle(HCDROM cd);

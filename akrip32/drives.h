@@ -1,0 +1,31 @@
+// The two kinds of drive behind AKrip32.dll's handles.
+#pragma once
+
+#include "akrip_records.h"
+
+namespace akrip {
+
+// ---- the virtual audio rig's drive (virtualdrive.cpp) ----
+
+// The rig's drive exists while its registry key does; its SCSI address is fixed.
+bool VirtualDrivePresent();
+bool IsVirtualAddress(uint8_t hostAdapter, uint8_t target, uint8_t lun);
+void DescribeVirtualDrive(DriveRecord* record);
+// Both read the rig's state and disc afresh: the tray, the disc, the bad sectors.
+Result VirtualReadToc(bool msf, Toc* toc);
+Result VirtualRead(TransferHeader* request, uint8_t* data);
+
+// ---- real drives through SCSI pass-through (scsidrive.cpp) ----
+
+struct ScsiDrive;
+
+// Fills up to `room` records with the CD-ROM drives that answer with a SCSI address
+// (the virtual drive's address excluded); returns how many.
+int ListScsiDrives(DriveRecord* records, int room);
+// The drive at that address, opened; null when there is none.
+ScsiDrive* OpenScsiDrive(uint8_t hostAdapter, uint8_t target, uint8_t lun);
+void CloseScsiDrive(ScsiDrive* drive);
+Result ScsiReadToc(ScsiDrive* drive, bool msf, Toc* toc);
+Result ScsiRead(ScsiDrive* drive, TransferHeader* request, uint8_t* data);
+
+}  // namespace akrip

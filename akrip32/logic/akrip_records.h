@@ -1,0 +1,109 @@
+// The records AKrip32.dll exchanges with its callers, byte for byte. Integers are
+// little-endian except the addresses of the table of contents, which keep the
+// most-significant-byte-first order of the SCSI MMC READ TOC response they copy.
+// Plain C++: the library, the program and the tests share these layouts.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace akrip {
+
+constexpr uint32_t kFrameBytes = 2352;   // one raw CD-DA sector: 588 stereo 16-bit pairs
+constexpr int kMaxDrives = 8;            // entries of a drive list
+constexpr int kTocEntries = 100;         // 99 tracks and the lead-out
+constexpr uint8_t kLeadoutTrack = 0xAA;
+constexpr uint8_t kAudioAdrControl = 0x10;   // ADR 1 (position), control 0: two-channel audio
+constexpr long kPregapFrames = 150;          // LBA 0 is MSF 00:02:00
+
+// Results of the operations (also the status word of a transfer buffer).
+enum Result : uint32_t {
+    kResultOk = 1,
+    kResultNotReady = 2,         // no disc, or the tray is open
+    kResultBadRequest = 3,       // unknown handle, frames outside the disc, buffer too small
+    kResultReadError = 4,        // the drive could not read a frame of the request
+    kResultUnsupported = 5,      // a parameter or read method this drive does not offer
+};
+
+// ModifyCDParms parameters.
+constexpr int kParmMsfToc = 36;   // nonzero: table of contents in MSF, 0: in logical block addresses
+
+#pragma pack(push, 1)
+
+// One drive of the list: its SCSI address and what it says it is.
+struct DriveRecord {
+    uint8_t hostAdapter;
+    uint8_t target;
+    uint8_t lun;
+    char driveLetter;      // 'D' for D:, 0 for a drive without one (the virtual drive)
+    char vendor[9];        // INQUIRY vendor, product and revision, terminated
+    char product[17];
+    char revision[5];
+    char description[86];  // "D: vendor product", terminated
+};
+
+// The drive list: 970 bytes. `capacity` is the caller's limit on entries (0 or more
+// than kMaxDrives: all that fit); `count` is set by the library.
+struct DriveList {
+    uint8_t capacity;
+    uint8_t count;
+    DriveRecord drives[kMaxDrives];
+};
+
+// A request for a handle to one drive of the list: 12 bytes.
+struct HandleRequest {
+    uint8_t size;             // 12
+    uint8_t version;          // 1
+    uint8_t hostAdapter;
+    uint8_t target;
+    uint8_t lun;
+    uint8_t readMethod;       // 0: the library chooses the read command
+    uint32_t jitterCorrection;   // not offered: reads are exact (0)
+    uint8_t jitterFrames;
+    uint8_t overlapFrames;
+};
+
+// One descriptor of the table of contents (MMC READ TOC, format 0).
+struct TocDescriptor {
+    uint8_t reserved1;
+    uint8_t adrControl;
+    uint8_t track;
+    uint8_t reserved2;
+    uint8_t address[4];   // LBA, or 0 M S F; most significant byte first
+};
+
+// The table of contents: 804 bytes. `length` (big-endian) counts the bytes after itself.
+struct Toc {
+    uint8_t length[2];
+    uint8_t firstTrack;
+    uint8_t lastTrack;
+    TocDescriptor descriptors[kTocEntries];
+};
+
+// The head of a transfer buffer; the data area of `capacity` bytes follows it.
+struct TransferHeader {
+    uint32_t firstFrame;   // LBA of the first frame to read
+    uint32_t frames;       // frames to read
+    uint32_t capacity;     // bytes the data area holds
+    uint32_t delivered;    // bytes the library put there
+    uint32_t status;       // a Result
+    uint32_t offset;       // where the delivered bytes begin within the data area
+};
+
+#pragma pack(pop)
+
+static_assert(sizeof(DriveRecord) == 121, "drive record layout");
+static_assert(sizeof(DriveList) == 970, "drive list layout");
+static_assert(sizeof(HandleRequest) == 12, "handle request layout");
+static_assert(offsetof(HandleRequest, jitterCorrection) == 6, "handle request layout");
+static_assert(sizeof(TocDescriptor) == 8, "TOC descriptor layout");
+static_assert(sizeof(Toc) == 804, "TOC layout");
+static_assert(sizeof(TransferHeader) == 24, "transfer buffer layout");
+
+// The 32-bit address of a descriptor, as stored (most significant byte first).
+inline uint32_t DescriptorAddress(const TocDescriptor& descriptor) {
+    const uint8_t* a = descriptor.address;
+    return static_cast<uint32_t>(a[0]) << 24 | static_cast<uint32_t>(a[1]) << 16 | static_cast<uint32_t>(a[2]) << 8 | a[3];
+}
+
+}  // namespace akrip

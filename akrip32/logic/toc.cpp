@@ -1,0 +1,64 @@
+#include "toc.h"
+
+#include <cstring>
+
+namespace akrip {
+namespace {
+
+void StoreAddress(long lba, bool msf, uint8_t* out) {
+    uint32_t value = static_cast<uint32_t>(lba);
+    if (msf) {
+        long frames = lba + kPregapFrames;
+        value = static_cast<uint32_t>((frames / (60 * 75)) << 16 | (frames / 75 % 60) << 8 | frames % 75);
+    }
+    out[0] = static_cast<uint8_t>(value >> 24);
+    out[1] = static_cast<uint8_t>(value >> 16);
+    out[2] = static_cast<uint8_t>(value >> 8);
+    out[3] = static_cast<uint8_t>(value);
+}
+
+void SetDescriptor(TocDescriptor* d, uint8_t track, long lba, bool msf) {
+    d->adrControl = kAudioAdrControl;
+    d->track = track;
+    StoreAddress(lba, msf, d->address);
+}
+
+}  // namespace
+
+bool BuildToc(const std::vector<long>& trackStarts, long leadout, bool msf, Toc* toc) {
+    std::memset(toc, 0, sizeof *toc);
+    size_t count = trackStarts.size();
+    if (count == 0 || count > kTocEntries - 1) return false;
+    for (size_t k = 0; k < count; ++k) {
+        long next = k + 1 < count ? trackStarts[k + 1] : leadout;
+        if (trackStarts[k] < 0 || trackStarts[k] >= next) return false;
+    }
+    unsigned length = 2 + sizeof(TocDescriptor) * (count + 1);
+    toc->length[0] = static_cast<uint8_t>(length >> 8);
+    toc->length[1] = static_cast<uint8_t>(length);
+    toc->firstTrack = 1;
+    toc->lastTrack = static_cast<uint8_t>(count);
+    for (size_t k = 0; k < count; ++k)
+        SetDescriptor(&toc->descriptors[k], static_cast<uint8_t>(k + 1), trackStarts[k], msf);
+    SetDescriptor(&toc->descriptors[count], kLeadoutTrack, leadout, msf);
+    return true;
+}
+
+bool TrackSpan(const Toc& toc, int track, long* start, long* frames) {
+    if (track < 1 || track > 99) return false;
+    size_t length = static_cast<size_t>(toc.length[0]) << 8 | toc.length[1];
+    size_t present = length < 2 ? 0 : (length - 2) / sizeof(TocDescriptor);
+    if (present > kTocEntries) present = kTocEntries;
+    for (size_t k = 0; k + 1 < present; ++k) {
+        if (toc.descriptors[k].track != track) continue;
+        uint32_t first = DescriptorAddress(toc.descriptors[k]);
+        uint32_t end = DescriptorAddress(toc.descriptors[k + 1]);
+        if (end < first || end - first > static_cast<uint32_t>(kMaxWavFrames)) return false;
+        *start = static_cast<long>(first);
+        *frames = static_cast<long>(end - first);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace akrip

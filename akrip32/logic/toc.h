@@ -1,0 +1,27 @@
+// The table of contents as the library builds it from a disc, and as a caller reads a
+// track's frame range out of it.
+#pragma once
+
+#include <vector>
+
+#include "akrip_records.h"
+
+namespace akrip {
+
+// Fills `toc` (zeroing it first) in MMC READ TOC format 0: one audio descriptor per
+// track start, then the lead-out; addresses as LBAs, or as 0 M S F with the two-second
+// pregap added when `msf`. False (toc zeroed) for no track, more than 99 tracks, or
+// starts that do not ascend below the lead-out.
+bool BuildToc(const std::vector<long>& trackStarts, long leadout, bool msf, Toc* toc);
+
+// The frame range of `track` in a table of contents holding LBAs: its start and the
+// frames up to the next descriptor (the next track or the lead-out). Descriptors are
+// found by their track numbers, within the length the header gives. False when the
+// track is not there, has nothing after it, ends before it starts, or is too long for
+// a WAV file.
+bool TrackSpan(const Toc& toc, int track, long* start, long* frames);
+
+// Frames a WAV file's 32-bit sizes can hold.
+constexpr long kMaxWavFrames = static_cast<long>((0xFFFFFFFFul - 36) / kFrameBytes);
+
+}  // namespace akrip

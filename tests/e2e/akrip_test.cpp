@@ -1,0 +1,248 @@
+// AKrip32.dll through its six exports, as a program loads it: the drive list with the
+// rig's virtual drive first, the table of contents of a generated disc, raw reads that
+// are the BIN's bytes, and the rig's state (bad sectors, tray, disc, the key itself)
+// read afresh at every call. The records are handled as plain bytes here, so their
+// layout is checked too.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "disc.h"
+#include "discgen.h"
+#include "harness.h"
+#include "rig_state.h"
+
+namespace {
+
+const uint32_t kSeed = 11;
+const uint32_t kFrame = 2352;
+const uint32_t kOk = 1, kNotReady = 2, kBadRequest = 3, kReadError = 4;
+
+struct Library {
+    HMODULE module = nullptr;
+    uint32_t(__cdecl* getCdList)(uint8_t*) = nullptr;
+    uint32_t(__cdecl* getCdHandle)(uint8_t*) = nullptr;
+    uint32_t(__cdecl* modifyCdParms)(uint32_t, int, uint32_t) = nullptr;
+    uint32_t(__cdecl* readToc)(uint32_t, uint8_t*) = nullptr;
+    uint32_t(__cdecl* readCdAudioLba)(uint32_t, uint8_t*) = nullptr;
+    int(__cdecl* closeCdHandle)(uint32_t) = nullptr;
+};
+
+template <typename F>
+bool Bind(HMODULE module, const char* name, F* function) {
+    *function = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    return *function != nullptr;
+}
+
+uint32_t BigEndian(const uint8_t* at) {
+    return static_cast<uint32_t>(at[0]) << 24 | at[1] << 16 | at[2] << 8 | at[3];
+}
+
+class AkripLibrary : public ::testing::Test {
+protected:
+    void SetUp() override {
+        rigstate::Reset();
+        dir_ = harness::ScratchDir();
+        lib_.module = LoadLibraryA(harness::BinPath("AKrip32.dll").c_str());
+        ASSERT_NE(lib_.module, nullptr) << "AKrip32.dll does not load";
+        ASSERT_TRUE(Bind(lib_.module, "GetCDList", &lib_.getCdList));
+        ASSERT_TRUE(Bind(lib_.module, "GetCDHandle", &lib_.getCdHandle));
+        ASSERT_TRUE(Bind(lib_.module, "ModifyCDParms", &lib_.modifyCdParms));
+        ASSERT_TRUE(Bind(lib_.module, "ReadTOC", &lib_.readToc));
+        ASSERT_TRUE(Bind(lib_.module, "ReadCDAudioLBA", &lib_.readCdAudioLba));
+        ASSERT_TRUE(Bind(lib_.module, "CloseCDHandle", &lib_.closeCdHandle));
+    }
+    void TearDown() override {
+        if (lib_.module) FreeLibrary(lib_.module);
+        rigstate::Reset();
+    }
+
+    // Writes a disc into the scratch folder and puts it into the drive; its model.
+    rig::Disc Insert(const std::vector<long>& frames, const std::string& name = "disc") {
+        std::string cue = harness::JoinPath(dir_, name + ".cue"), error;
+        EXPECT_TRUE(discgen::WriteDisc(cue, frames, kSeed, &error)) << error;
+        rig::Disc disc;
+        EXPECT_TRUE(rig::LoadDisc(cue, &disc, &error)) << error;
+        rigstate::SetDisc(cue);
+        rigstate::SetDoorOpen(false);
+        return disc;
+    }
+
+    // The drive list (970 bytes, zero-filled) followed by 16 guard bytes.
+    std::vector<uint8_t> DriveList() {
+        std::vector<uint8_t> list(970 + 16, 0);
+        std::memset(&list[970], 0xCC, 16);
+        lib_.getCdList(list.data());
+        for (size_t i = 970; i < list.size(); ++i) EXPECT_EQ(list[i], 0xCC) << "the drive list overran at " << i;
+        return list;
+    }
+    // A handle to the drive at the address in bytes 2..4 of `list`.
+    uint32_t Handle(const std::vector<uint8_t>& list) {
+        uint8_t request[12] = {12, 1, list[2], list[3], list[4], 0};
+        return lib_.getCdHandle(request);
+    }
+    uint32_t OpenFirstDrive() {
+        std::vector<uint8_t> list = DriveList();
+        EXPECT_GE(list[1], 1) << "no drive listed";
+        return list[1] ? Handle(list) : 0;
+    }
+
+    // Reads `frames` frames from `first` through a transfer buffer whose data area holds
+    // `capacity` bytes; `data` gets the delivered bytes, `status` the status word.
+    uint32_t Read(uint32_t cd, uint32_t first, uint32_t frames, std::string* data, uint32_t* status = nullptr,
+                  uint32_t capacity = 26 * kFrame) {
+        std::vector<uint8_t> buffer(24 + capacity + 64, 0xCC);
+        uint32_t head[6] = {first, frames, capacity, 0, 0, 0};
+        std::memcpy(buffer.data(), head, sizeof head);
+        uint32_t result = lib_.readCdAudioLba(cd, buffer.data());
+        std::memcpy(head, buffer.data(), sizeof head);
+        for (size_t i = 24 + capacity; i < buffer.size(); ++i)
+            if (buffer[i] != 0xCC) {
+                ADD_FAILURE() << "the read wrote beyond the data area";
+                break;
+            }
+        if (status) *status = head[4];
+        data->clear();
+        if (result == kOk && head[5] + static_cast<uint64_t>(head[3]) <= capacity)
+            data->assign(reinterpret_cast<const char*>(&buffer[24 + head[5]]), head[3]);
+        return result;
+    }
+
+    std::string Bin(long first, long frames) {
+        std::string bin;
+        EXPECT_TRUE(harness::ReadFile(harness::JoinPath(dir_, "disc.bin"), &bin));
+        return bin.substr(static_cast<size_t>(first) * kFrame, static_cast<size_t>(frames) * kFrame);
+    }
+
+    Library lib_;
+    std::string dir_;
+};
+
+TEST_F(AkripLibrary, ListsTheVirtualDriveFirstAndReadsTheDiscsToc) {
+    rig::Disc disc = Insert({100, 131, 60});
+    std::vector<uint8_t> list = DriveList();
+    ASSERT_GE(list[1], 1);
+    uint32_t cd = Handle(list);
+    ASSERT_NE(cd, 0u);
+    uint8_t wrongVersion[12] = {12, 2, list[2], list[3], list[4], 0};
+    EXPECT_EQ(lib_.getCdHandle(wrongVersion), 0u);
+
+    // The addresses come as MSF until the program asks for logical block addresses.
+    uint8_t toc[804 + 16];
+    std::memset(toc, 0xCC, sizeof toc);
+    ASSERT_EQ(lib_.readToc(cd, toc), kOk);
+    EXPECT_EQ(BigEndian(&toc[8]), 0x00000200u) << "track 1 at 00:02:00";
+    EXPECT_EQ(lib_.modifyCdParms(cd, 36, 0), kOk);
+    ASSERT_EQ(lib_.readToc(cd, toc), kOk);
+    for (size_t i = 804; i < sizeof toc; ++i) ASSERT_EQ(toc[i], 0xCC) << "the TOC overran";
+    EXPECT_EQ(toc[0] << 8 | toc[1], 2 + 8 * 4);
+    EXPECT_EQ(toc[2], 1);
+    EXPECT_EQ(toc[3], 3);
+    // Track n's start in bytes 8n..8n+3, its end (the next start or the lead-out) after it.
+    for (int n = 1; n <= 3; ++n) {
+        EXPECT_EQ(toc[4 + 8 * (n - 1) + 2], n);
+        EXPECT_EQ(BigEndian(&toc[8 * n]), static_cast<uint32_t>(disc.trackStarts[n - 1])) << "track " << n;
+    }
+    EXPECT_EQ(toc[4 + 8 * 3 + 2], 0xAA);
+    EXPECT_EQ(BigEndian(&toc[8 * 4]), static_cast<uint32_t>(disc.leadout));
+    EXPECT_EQ(disc.leadout, 291);
+
+    EXPECT_NE(lib_.readToc(cd + 1000, toc), kOk) << "a handle that was never given";
+    EXPECT_EQ(lib_.closeCdHandle(cd), 1);
+    EXPECT_NE(lib_.readToc(cd, toc), kOk) << "a closed handle";
+    EXPECT_EQ(lib_.closeCdHandle(cd), 0);
+}
+
+TEST_F(AkripLibrary, RawReadsAreTheBinsBytes) {
+    Insert({100, 131, 60});
+    uint32_t cd = OpenFirstDrive();
+    ASSERT_NE(cd, 0u);
+    std::string track, chunk;
+    for (uint32_t frame = 100; frame < 231; frame += 26) {
+        uint32_t frames = std::min<uint32_t>(26, 231 - frame), status = 0;
+        ASSERT_EQ(Read(cd, frame, frames, &chunk, &status), kOk) << frame;
+        EXPECT_EQ(status, kOk);
+        ASSERT_EQ(chunk.size(), frames * kFrame);
+        track += chunk;
+    }
+    EXPECT_TRUE(track == Bin(100, 131)) << "track 2 differs from the BIN";
+    std::vector<uint8_t> pcm;
+    discgen::TrackFrames(kSeed, 2, 0, 131, &pcm);
+    EXPECT_TRUE(track == std::string(pcm.begin(), pcm.end()));
+
+    uint32_t status = 0;
+    ASSERT_EQ(Read(cd, 286, 5, &chunk), kOk) << "up to the lead-out";
+    EXPECT_TRUE(chunk == Bin(286, 5));
+    EXPECT_EQ(Read(cd, 286, 6, &chunk, &status), kBadRequest) << "past the lead-out";
+    EXPECT_EQ(status, kBadRequest);
+    EXPECT_EQ(Read(cd, 0, 0, &chunk), kBadRequest);
+    EXPECT_EQ(Read(cd, 0, 3, &chunk, nullptr, 2 * kFrame), kBadRequest) << "more frames than the buffer holds";
+    lib_.closeCdHandle(cd);
+}
+
+TEST_F(AkripLibrary, BadSectorsTheTrayAndTheDiscAreReadAtEachCall) {
+    Insert({100, 131, 60});
+    uint32_t cd = OpenFirstDrive();
+    ASSERT_NE(cd, 0u);
+    lib_.modifyCdParms(cd, 36, 0);
+    std::string data;
+    uint32_t status = 0;
+
+    rigstate::SetBadSectors("120, 200-202");
+    EXPECT_EQ(Read(cd, 100, 20, &data), kOk);
+    EXPECT_EQ(Read(cd, 100, 21, &data, &status), kReadError);
+    EXPECT_EQ(status, kReadError);
+    EXPECT_TRUE(data.empty());
+    EXPECT_EQ(Read(cd, 190, 10, &data), kOk);
+    EXPECT_EQ(Read(cd, 190, 11, &data), kReadError);
+    EXPECT_EQ(Read(cd, 202, 1, &data), kReadError);
+    EXPECT_EQ(Read(cd, 203, 26, &data), kOk);
+    rigstate::SetBadSectors("");
+    EXPECT_EQ(Read(cd, 100, 26, &data), kOk);
+    EXPECT_TRUE(data == Bin(100, 26));
+
+    uint8_t toc[804];
+    rigstate::SetDoorOpen(true);
+    EXPECT_EQ(lib_.readToc(cd, toc), kNotReady);
+    EXPECT_EQ(Read(cd, 0, 1, &data, &status), kNotReady);
+    EXPECT_EQ(status, kNotReady);
+    rigstate::SetDoorOpen(false);
+    EXPECT_EQ(lib_.readToc(cd, toc), kOk);
+
+    // Another disc under the same handle.
+    Insert({50, 75}, "other");
+    ASSERT_EQ(lib_.readToc(cd, toc), kOk);
+    EXPECT_EQ(toc[3], 2);
+    EXPECT_EQ(BigEndian(&toc[16]), 50u);
+    EXPECT_EQ(BigEndian(&toc[24]), 125u);
+    EXPECT_EQ(Read(cd, 125, 1, &data), kBadRequest) << "the first disc's frames are gone";
+
+    rigstate::SetDisc("");
+    EXPECT_EQ(lib_.readToc(cd, toc), kNotReady);
+    EXPECT_EQ(Read(cd, 0, 1, &data), kNotReady);
+    lib_.closeCdHandle(cd);
+}
+
+TEST_F(AkripLibrary, WithoutTheRigKeyThereIsNoVirtualDrive) {
+    Insert({100, 100});
+    std::vector<uint8_t> withKey = DriveList();
+    ASSERT_GE(withKey[1], 1);
+    uint32_t cd = Handle(withKey);
+    ASSERT_NE(cd, 0u);
+
+    ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\VirtualAudioRig"), ERROR_SUCCESS);
+    std::vector<uint8_t> without = DriveList();
+    EXPECT_EQ(without[1], withKey[1] - 1) << "the virtual drive is still listed";
+    for (int k = 0; k < without[1]; ++k)
+        EXPECT_FALSE(std::memcmp(&without[2 + 121 * k], &withKey[2], 3) == 0) << "drive " << k << " is the virtual one";
+    EXPECT_EQ(Handle(withKey), 0u);
+    uint8_t toc[804];
+    EXPECT_EQ(lib_.readToc(cd, toc), kNotReady) << "the open handle reads no disc";
+    lib_.closeCdHandle(cd);
+}
+
+}  // namespace

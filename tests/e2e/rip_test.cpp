@@ -1,0 +1,179 @@
+// Rip from CD: the current track read bit for bit from the virtual drive through the
+// extraction library into a WAV file, with its progress in the prompt line; a bad
+// sector, an open tray, no disc and no drive end it with a message and no file that
+// could pass for the track.
+#include "quorrel_session.h"
+
+namespace quorrel {
+namespace {
+
+const char kEnterPrompt[] = "Enter song name or click here:";
+
+// The canonical header of a CD-format WAV file holding `dataBytes` of audio.
+std::string CdWavHeader(uint32_t dataBytes) {
+    std::string h = "RIFF....WAVEfmt ";
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) h[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    put32(4, 36 + dataBytes);
+    const unsigned char format[] = {16, 0, 0, 0, 1, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 2, 0, 4, 0, 16, 0};
+    h.append(reinterpret_cast<const char*>(format), sizeof format);
+    h += "data....";
+    put32(40, dataBytes);
+    return h;
+}
+
+class RipSession : public QuorrelTest {
+protected:
+    // Starts the program on the disc, switches to Rip from CD and waits for the disc.
+    void StartRipping(const std::vector<long>& frames) {
+        InsertDisc(frames);
+        ASSERT_TRUE(Launch());
+        ASSERT_TRUE(DiscRead());
+        app_.PostCommand(kRip);
+        ASSERT_TRUE(harness::WaitUntil([&] { return app_.MenuChecked(kRip); }, 2000));
+        EXPECT_EQ(app_.ControlText(kPlay), "Rip");
+    }
+    // After a message of the rip (or its file): the rip runs inside the Play command and
+    // is over when the window is back to the state it leaves (Eject and the song name
+    // field enabled again).
+    ::testing::AssertionResult RipOver(DWORD timeoutMs = 10000) {
+        return harness::WaitUntil([&] { return app_.IsEnabled(kEject) && app_.IsEnabled(kSongName); }, timeoutMs);
+    }
+    // Waits until `name` is a complete WAV file (its header's sizes written last) and
+    // the rip is over.
+    ::testing::AssertionResult Ripped(const std::string& name) {
+        WavFile wav;
+        if (!harness::WaitUntil([&] { return static_cast<bool>(ReadWavFile(ScratchPath(name), &wav)); }, 10000))
+            return ::testing::AssertionFailure() << name << " was not completed";
+        return RipOver();
+    }
+    // The bytes of the disc's BIN from `first` for `frames` frames.
+    std::string BinBytes(long first, long frames) {
+        std::string bin;
+        EXPECT_TRUE(harness::ReadFile(ScratchPath("disc.bin"), &bin));
+        size_t at = static_cast<size_t>(first) * 2352, n = static_cast<size_t>(frames) * 2352;
+        return at + n <= bin.size() ? bin.substr(at, n) : std::string();
+    }
+    // The window as the rip leaves it, ready for the next one.
+    void ExpectIdleAfterRip() {
+        EXPECT_TRUE(RecordingItemsGrayed(false));
+        EXPECT_TRUE(app_.MenuChecked(kRip));
+        EXPECT_TRUE(app_.IsEnabled(kPlay));
+        EXPECT_EQ(app_.ControlText(kPlay), "Rip");
+        EXPECT_FALSE(app_.IsEnabled(kSave));
+        EXPECT_TRUE(TrackButtonsEnabled());
+        EXPECT_TRUE(app_.IsEnabled(kEject));
+        EXPECT_TRUE(ShowsPrompt(kEnterPrompt));
+    }
+    // Moves a message box off the main window, so the window's pixels can be read.
+    void MoveAside(const harness::MessageBoxInfo& box) {
+        SetWindowPos(box.box, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+};
+
+TEST_F(RipSession, MiddleAndLastTrackAreTheBinsBytes) {
+    // Track 2 takes six reads (5 x 26 + 1), the last track runs to the lead-out.
+    StartRipping({100, 131, 60});
+    ASSERT_TRUE(app_.ClickButton(kNextTrack));
+    ASSERT_TRUE(harness::WaitUntil([&] { return ShowsTrack("2"); }, 2000));
+    PressPlayFor("Middle");
+    ASSERT_TRUE(Ripped("middle.wav"));
+    EXPECT_TRUE(app_.NoMessageBoxWithin(300));
+    EXPECT_EQ(app_.ControlText(kSongName), "middle.wav");
+    ExpectIdleAfterRip();
+    EXPECT_TRUE(app_.IsEnabled(kPlayBack)) << "the rip's WAV file is kept";
+    EXPECT_TRUE(ShowsTrack("2"));
+
+    std::string file = harness::ReadFileOrEmpty(ScratchPath("middle.wav"));
+    ASSERT_EQ(file.size(), 44u + 131 * 2352);
+    EXPECT_TRUE(file.compare(0, 44, CdWavHeader(131 * 2352)) == 0) << "not the canonical 44-byte header";
+    EXPECT_TRUE(file.compare(44, std::string::npos, BinBytes(100, 131)) == 0) << "track 2 is not the BIN's bytes";
+    EXPECT_TRUE(file.compare(44, std::string::npos, TrackPcm(2)) == 0);
+
+    ASSERT_TRUE(app_.ClickButton(kLastTrack));
+    ASSERT_TRUE(harness::WaitUntil([&] { return ShowsTrack("3"); }, 2000));
+    PressPlayFor("Last");
+    ASSERT_TRUE(Ripped("last.wav"));
+    WavFile wav;
+    ASSERT_TRUE(ReadWavFile(ScratchPath("last.wav"), &wav));
+    EXPECT_EQ(wav.rate, 44100);
+    EXPECT_EQ(wav.bits, 16);
+    EXPECT_EQ(wav.channels, 2);
+    ASSERT_EQ(wav.data.size(), 60u * 2352) << "the last track ends at the lead-out";
+    EXPECT_TRUE(wav.data == BinBytes(231, 60));
+    ExpectIdleAfterRip();
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+TEST_F(RipSession, ABadSectorEndsTheRipWithAMessageAndNoFile) {
+    // Track 2 is frames 100..299; its sixth read (frames 230..255, after the second
+    // progress text) meets the bad sector 233 three times.
+    StartRipping({100, 200, 60});
+    rigstate::SetBadSectors("233");
+    ASSERT_TRUE(app_.ClickButton(kNextTrack));
+    ASSERT_TRUE(harness::WaitUntil([&] { return ShowsTrack("2"); }, 2000));
+    PressPlayFor("Scratched");
+    harness::MessageBoxInfo box = app_.WaitForMessageBox("Message");
+    ASSERT_TRUE(box.box);
+    EXPECT_EQ(box.text, "Error reading the CD at frame 230: the track was not ripped.");
+    MoveAside(box);
+    EXPECT_TRUE(ShowsPrompt("Ripping... 230: 70       ")) << "the last progress text before the failed read";
+    EXPECT_FALSE(harness::FileExists(ScratchPath("scratched.wav"))) << "the partial file is still there";
+    ASSERT_TRUE(app_.Answer(box, "OK"));
+    ASSERT_TRUE(RipOver());
+    EXPECT_FALSE(harness::FileExists(ScratchPath("scratched.wav")));
+    ExpectIdleAfterRip();
+
+    // The sector reads again: the same rip completes.
+    rigstate::SetBadSectors("");
+    PressPlayFor("Scratched");
+    ASSERT_TRUE(Ripped("scratched.wav"));
+    WavFile wav;
+    ASSERT_TRUE(ReadWavFile(ScratchPath("scratched.wav"), &wav));
+    EXPECT_TRUE(wav.data == TrackPcm(2));
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+TEST_F(RipSession, AnOpenTrayOrNoDiscGivesTheTocError) {
+    StartRipping({100, 100});
+    app_.AutoAnswer({"Seek Error", "", "OK"});   // the Play command positions the CD first
+    ASSERT_TRUE(app_.SetControlText(kSongName, "Tray"));
+    rigstate::SetDoorOpen(true);
+    app_.PostCommand(kPlay);   // the drive poll may gray Play at any moment now
+    harness::MessageBoxInfo box = app_.AnswerMessageBox("Message", "OK");
+    EXPECT_EQ(box.text, "Error reading TOC");
+    ASSERT_TRUE(RipOver());
+    EXPECT_FALSE(harness::FileExists(ScratchPath("tray.wav")));
+
+    rigstate::SetDoorOpen(false);
+    rigstate::SetDisc("");
+    ASSERT_TRUE(app_.SetControlText(kSongName, "Empty"));
+    app_.PostCommand(kPlay);
+    box = app_.AnswerMessageBox("Message", "OK");
+    EXPECT_EQ(box.text, "Error reading TOC");
+    ASSERT_TRUE(RipOver());
+    EXPECT_FALSE(harness::FileExists(ScratchPath("empty.wav")));
+    EXPECT_TRUE(ShowsPrompt(kEnterPrompt));
+}
+
+TEST_F(RipSession, WithoutADriveAtStartTheRipSaysSo) {
+    // No rig key when the program starts: the extraction library lists no drive. The
+    // disc that comes later is seen by the CD audio device but cannot be ripped.
+    ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\VirtualAudioRig"), ERROR_SUCCESS);
+    ASSERT_TRUE(Launch());
+    app_.AutoAnswer({"CD Error", "No audio CD present.", "OK"});
+    InsertDisc({100, 100});
+    ASSERT_TRUE(DiscRead(15000));
+    app_.PostCommand(kRip);
+    ASSERT_TRUE(harness::WaitUntil([&] { return app_.MenuChecked(kRip); }, 2000));
+    PressPlayFor("No Drive");
+    harness::MessageBoxInfo box = app_.AnswerMessageBox("Message", "OK");
+    EXPECT_EQ(box.text, "Could not get handle to CD");
+    ASSERT_TRUE(RipOver());
+    EXPECT_FALSE(harness::FileExists(ScratchPath("no drive.wav")));
+    EXPECT_TRUE(ShowsPrompt(kEnterPrompt));
+}
+
+}  // namespace
+}  // namespace quorrel

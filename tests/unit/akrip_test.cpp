@@ -1,0 +1,161 @@
+// The extraction library's plain decisions: the table of contents it builds from a
+// disc (and the rip reads back), its fault-injection ranges, and the checks that keep
+// a read inside the disc and inside the caller's buffer.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "requests.h"
+#include "toc.h"
+
+namespace akrip {
+namespace {
+
+std::vector<uint8_t> Address(const TocDescriptor& d) { return {d.address, d.address + 4}; }
+
+TEST(AkripToc, LbaTableFollowsMmcFormatZero) {
+    Toc toc;
+    ASSERT_TRUE(BuildToc({0, 300, 70000}, 70500, false, &toc));
+    EXPECT_EQ(toc.length[0], 0);
+    EXPECT_EQ(toc.length[1], 2 + 8 * 4);   // three tracks and the lead-out after the length field
+    EXPECT_EQ(toc.firstTrack, 1);
+    EXPECT_EQ(toc.lastTrack, 3);
+    const int tracks[] = {1, 2, 3, kLeadoutTrack};
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(toc.descriptors[k].track, tracks[k]) << k;
+        EXPECT_EQ(toc.descriptors[k].adrControl, 0x10) << k;
+    }
+    EXPECT_EQ(Address(toc.descriptors[1]), (std::vector<uint8_t>{0x00, 0x00, 0x01, 0x2C}));   // most significant first
+    EXPECT_EQ(Address(toc.descriptors[2]), (std::vector<uint8_t>{0x00, 0x01, 0x11, 0x70}));
+    EXPECT_EQ(DescriptorAddress(toc.descriptors[3]), 70500u);
+    // Nothing beyond the lead-out descriptor.
+    const uint8_t* rest = reinterpret_cast<const uint8_t*>(&toc.descriptors[4]);
+    EXPECT_EQ(std::count(rest, rest + 8 * 96, 0), 8 * 96);
+}
+
+TEST(AkripToc, MsfTableCountsTheTwoSecondPregap) {
+    Toc toc;
+    ASSERT_TRUE(BuildToc({0, 70000}, 70500, true, &toc));
+    EXPECT_EQ(Address(toc.descriptors[0]), (std::vector<uint8_t>{0, 0, 2, 0}));
+    EXPECT_EQ(Address(toc.descriptors[1]), (std::vector<uint8_t>{0, 15, 35, 25}));   // 70,150 frames
+    EXPECT_EQ(Address(toc.descriptors[2]), (std::vector<uint8_t>{0, 15, 42, 0}));    // 70,650 frames
+}
+
+TEST(AkripToc, RefusesDiscsItCannotDescribe) {
+    Toc toc;
+    EXPECT_FALSE(BuildToc({}, 100, false, &toc));
+    EXPECT_FALSE(BuildToc({0, 50, 50}, 100, false, &toc));   // an empty track
+    EXPECT_FALSE(BuildToc({0, 100}, 100, false, &toc));      // a track at the lead-out
+    EXPECT_FALSE(BuildToc(std::vector<long>(100, 0), 1000, false, &toc));
+    std::vector<long> most;
+    for (long k = 0; k < 99; ++k) most.push_back(k * 10);
+    ASSERT_TRUE(BuildToc(most, 990, false, &toc));
+    EXPECT_EQ(toc.descriptors[99].track, kLeadoutTrack);
+    EXPECT_EQ(DescriptorAddress(toc.descriptors[99]), 990u);
+}
+
+TEST(AkripToc, TrackSpanReadsEachTrackUpToTheNextOrTheLeadout) {
+    Toc toc;
+    ASSERT_TRUE(BuildToc({0, 300, 70000}, 70500, false, &toc));
+    long start = -1, frames = -1;
+    ASSERT_TRUE(TrackSpan(toc, 2, &start, &frames));
+    EXPECT_EQ(start, 300);
+    EXPECT_EQ(frames, 69700);
+    ASSERT_TRUE(TrackSpan(toc, 3, &start, &frames));
+    EXPECT_EQ(start, 70000);
+    EXPECT_EQ(frames, 500) << "the last track runs to the lead-out";
+    for (int missing : {0, -1, 4, 99, 100, 255}) EXPECT_FALSE(TrackSpan(toc, missing, &start, &frames)) << missing;
+}
+
+TEST(AkripToc, TrackSpanFindsTracksByNumberAndDistrustsOddTables) {
+    Toc toc;
+    ASSERT_TRUE(BuildToc({0, 300, 600}, 900, false, &toc));
+    // A disc whose tracks are numbered from 3: track 1 is not on it.
+    toc.descriptors[0].track = 3;
+    toc.descriptors[1].track = 4;
+    toc.descriptors[2].track = 5;
+    long start = -1, frames = -1;
+    EXPECT_FALSE(TrackSpan(toc, 1, &start, &frames));
+    ASSERT_TRUE(TrackSpan(toc, 4, &start, &frames));
+    EXPECT_EQ(start, 300);
+    EXPECT_EQ(frames, 300);
+
+    // An end below the start.
+    ASSERT_TRUE(BuildToc({0, 300, 600}, 900, false, &toc));
+    toc.descriptors[1].address[2] = 0;
+    toc.descriptors[1].address[3] = 0;
+    toc.descriptors[0].address[3] = 10;
+    EXPECT_FALSE(TrackSpan(toc, 1, &start, &frames));
+
+    // A header that claims more descriptors than the record holds, each of them track 7:
+    // the search stays inside the record and needs a descriptor after the track.
+    std::memset(&toc, 0, sizeof toc);
+    toc.length[0] = 0xFF;
+    toc.length[1] = 0xFF;
+    for (TocDescriptor& d : toc.descriptors) d.track = 7;
+    ASSERT_TRUE(TrackSpan(toc, 7, &start, &frames));
+    toc.length[0] = 0;
+    toc.length[1] = 2 + 8;   // one descriptor: nothing marks the track's end
+    EXPECT_FALSE(TrackSpan(toc, 7, &start, &frames));
+
+    // A track longer than a WAV file can hold.
+    ASSERT_TRUE(BuildToc({0, 300}, 600, false, &toc));
+    toc.descriptors[2].address[0] = 0x7F;
+    EXPECT_FALSE(TrackSpan(toc, 2, &start, &frames));
+}
+
+TEST(AkripRequests, SectorRangesTakeNumbersAndRangesAndSkipTheRest) {
+    std::vector<SectorRange> ranges = ParseSectorRanges("17, 40-45,900 ");
+    ASSERT_EQ(ranges.size(), 3u);
+    EXPECT_EQ(ranges[0].first, 17);
+    EXPECT_EQ(ranges[0].last, 17);
+    EXPECT_EQ(ranges[1].first, 40);
+    EXPECT_EQ(ranges[1].last, 45);
+    EXPECT_EQ(ranges[2].first, 900);
+    ranges = ParseSectorRanges(" x, 5-3, -4, 7-, 1e3, ,12 - 14");
+    ASSERT_EQ(ranges.size(), 1u);
+    EXPECT_EQ(ranges[0].first, 12);
+    EXPECT_EQ(ranges[0].last, 14);
+    EXPECT_TRUE(ParseSectorRanges("").empty());
+}
+
+TEST(AkripRequests, ARangeIsHitByAnyFrameOfARead) {
+    std::vector<SectorRange> ranges = ParseSectorRanges("40-45,100");
+    EXPECT_FALSE(HitsRange(ranges, 14, 26));   // 14..39
+    EXPECT_TRUE(HitsRange(ranges, 15, 26));    // 15..40
+    EXPECT_TRUE(HitsRange(ranges, 45, 1));
+    EXPECT_FALSE(HitsRange(ranges, 46, 54));   // 46..99
+    EXPECT_TRUE(HitsRange(ranges, 46, 55));
+    EXPECT_FALSE(HitsRange(ranges, 40, 0));
+    EXPECT_FALSE(HitsRange({}, 0, 1000));
+}
+
+TEST(AkripRequests, ReadsStayOnTheDiscAndInsideTheBuffer) {
+    TransferHeader request = {};
+    request.capacity = 26 * kFrameBytes;
+    request.firstFrame = 274;
+    request.frames = 26;
+    EXPECT_EQ(CheckRead(request, 300), kResultOk);   // up to the lead-out exactly
+    request.firstFrame = 275;
+    EXPECT_EQ(CheckRead(request, 300), kResultBadRequest);
+    request.firstFrame = 300;
+    request.frames = 1;
+    EXPECT_EQ(CheckRead(request, 300), kResultBadRequest);
+    request.firstFrame = 0xFFFFFFF0u;   // no wrap-around to the disc's start
+    request.frames = 26;
+    EXPECT_EQ(CheckRead(request, 300), kResultBadRequest);
+    request.firstFrame = 0;
+    request.frames = 0;
+    EXPECT_EQ(CheckRead(request, 300), kResultBadRequest);
+    request.frames = 27;   // one frame more than the data area holds
+    EXPECT_EQ(CheckRead(request, 300), kResultBadRequest);
+    request.capacity = 27 * kFrameBytes - 1;
+    EXPECT_EQ(CheckRead(request, 300), kResultBadRequest);
+    request.capacity = 27 * kFrameBytes;
+    EXPECT_EQ(CheckRead(request, 300), kResultOk);
+}
+
+}  // namespace
+}  // namespace akrip
