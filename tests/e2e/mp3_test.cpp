@@ -1,0 +1,368 @@
+// MP3 files made by CD Quorrel through LameEnc.dll: after a recording with conversion
+// on, and from a chosen WAV file in Convert WAV to MP3. Every MP3 file is checked by
+// tools that share nothing with the encoder: a walk over its frame headers here, and
+// the Linux decoder mpg123 (Wine starts Linux programs from CreateProcess), whose
+// output must be the sound of the WAV file, delayed by the encoder and decoder.
+#include "quorrel_session.h"
+
+#include <cmath>
+
+namespace quorrel {
+namespace {
+
+const char kDeleteQuestion[] = "Are you sure you want to delete the WAV file after conversion?";
+const char kFormatRefusal[] =
+    "To convert, the WAV file must be recorded in stereo with 16 bits per sample and 44,100 samples per second "
+    "(Click on \"Options->Recording Parameters\").";
+
+// ---- the frame-header walk ----
+
+// Walks every frame of `mp3`: each must be MPEG-1 Layer III, 44,100 Hz, plain stereo,
+// `kbps`, without CRC, private, copyright or original bits, and the frames must fill
+// the file exactly. No tag before the first frame, and no Xing/Info frame.
+::testing::AssertionResult WalkFrames(const std::string& mp3, int kbps, int* frames) {
+    static const int kRates[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, -1};
+    *frames = 0;
+    size_t at = 0;
+    while (at < mp3.size()) {
+        if (mp3.size() - at < 4) return ::testing::AssertionFailure() << "a torn header at byte " << at;
+        const uint8_t* h = reinterpret_cast<const uint8_t*>(mp3.data() + at);
+        std::string where = "frame " + std::to_string(*frames) + " at byte " + std::to_string(at);
+        if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0)
+            return ::testing::AssertionFailure() << where << ": no frame sync"
+                                                 << (at == 0 && mp3.compare(0, 3, "ID3") == 0 ? " (an ID3 tag)" : "");
+        if (((h[1] >> 3) & 3) != 3) return ::testing::AssertionFailure() << where << ": not MPEG-1";
+        if (((h[1] >> 1) & 3) != 1) return ::testing::AssertionFailure() << where << ": not Layer III";
+        if ((h[1] & 1) != 1) return ::testing::AssertionFailure() << where << ": protected by a CRC";
+        int rate = kRates[h[2] >> 4];
+        if (rate != kbps) return ::testing::AssertionFailure() << where << ": " << rate << " kbit/s";
+        if (((h[2] >> 2) & 3) != 0) return ::testing::AssertionFailure() << where << ": not 44,100 Hz";
+        if ((h[2] & 1) != 0) return ::testing::AssertionFailure() << where << ": private bit set";
+        if ((h[3] >> 6) != 0) return ::testing::AssertionFailure() << where << ": channel mode " << (h[3] >> 6);
+        if ((h[3] & 0x0C) != 0) return ::testing::AssertionFailure() << where << ": copyright or original bit set";
+        if ((h[3] & 3) != 0) return ::testing::AssertionFailure() << where << ": emphasis";
+        size_t length = 144000u * static_cast<size_t>(kbps) / 44100u + ((h[2] >> 1) & 1);
+        if (*frames == 0 && mp3.size() >= at + 40) {
+            std::string tag = mp3.substr(at + 4 + 32, 4);   // after the stereo side information
+            if (tag == "Xing" || tag == "Info") return ::testing::AssertionFailure() << "a " << tag << " frame";
+        }
+        if (at + length > mp3.size())
+            return ::testing::AssertionFailure() << where << ": " << length << " bytes, the file ends before";
+        at += length;
+        ++*frames;
+    }
+    if (*frames == 0) return ::testing::AssertionFailure() << "no frames";
+    return ::testing::AssertionSuccess();
+}
+
+// ---- decoding with mpg123 ----
+
+std::string UnixPath(const std::string& windowsPath) {
+    using ToUnix = char*(__cdecl*)(const WCHAR*);
+    auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!toUnix) return "";
+    std::wstring wide(windowsPath.size() + 1, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    char* unix = toUnix(wide.c_str());
+    if (!unix) return "";
+    std::string path = unix;
+    HeapFree(GetProcessHeap(), 0, unix);
+    return path;
+}
+
+struct Decoded {
+    int rate = 0, channels = 0;
+    std::string pcm;
+};
+
+// Decodes `mp3Path` with the Linux mpg123 into a WAV file beside it. Wine does not hand
+// back a Linux program's exit code, so a shell writes it into a file the test waits for.
+::testing::AssertionResult DecodeWithMpg123(const std::string& mp3Path, Decoded* decoded) {
+    std::string out = mp3Path + ".decoded.wav", done = mp3Path + ".decoded.rc";
+    DeleteFileA(out.c_str());
+    DeleteFileA(done.c_str());
+    std::string unixIn = UnixPath(mp3Path), unixOut = UnixPath(out), unixDone = UnixPath(done);
+    if (unixIn.empty() || unixOut.empty() || unixDone.empty())
+        return ::testing::AssertionFailure() << "no Unix path for " << mp3Path << " (not under Wine?)";
+    std::string command = "/bin/sh -c \"mpg123 -q -w '" + unixOut + "' '" + unixIn + "'; echo $? > '" + unixDone +
+                          ".part' && mv '" + unixDone + ".part' '" + unixDone + "'\"";
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back('\0');
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return ::testing::AssertionFailure() << "cannot start /bin/sh: error " << GetLastError();
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    if (!harness::WaitUntil([&] { return harness::FileExists(done); }, 30000))
+        return ::testing::AssertionFailure() << "mpg123 did not finish";
+    std::string rc = harness::ReadFileOrEmpty(done);
+    if (rc != "0\n") return ::testing::AssertionFailure() << "mpg123 failed with exit code " << rc;
+    std::string wav;
+    bool read = harness::ReadFile(out, &wav);
+    DeleteFileA(out.c_str());   // the folder holds what CD Quorrel made, nothing else
+    DeleteFileA(done.c_str());
+    if (!read) return ::testing::AssertionFailure() << "mpg123 wrote no " << out;
+    // The chunks of mpg123's WAV file: "fmt " for the format, "data" for the sound.
+    if (wav.size() < 12 || wav.compare(0, 4, "RIFF") || wav.compare(8, 4, "WAVE"))
+        return ::testing::AssertionFailure() << "mpg123's output is not a WAV file";
+    auto u32 = [&](size_t i) {
+        uint32_t v = 0;
+        std::memcpy(&v, wav.data() + i, 4);
+        return v;
+    };
+    for (size_t i = 12; i + 8 <= wav.size();) {
+        std::string id = wav.substr(i, 4);
+        size_t size = std::min<size_t>(u32(i + 4), wav.size() - i - 8);
+        if (id == "fmt " && size >= 16) {
+            decoded->channels = static_cast<uint8_t>(wav[i + 10]);
+            decoded->rate = static_cast<int>(u32(i + 12));
+        } else if (id == "data") {
+            decoded->pcm = wav.substr(i + 8, size);
+        }
+        i += 8 + size + (size & 1);
+    }
+    if (decoded->pcm.empty()) return ::testing::AssertionFailure() << "mpg123 decoded no sound";
+    return ::testing::AssertionSuccess();
+}
+
+// ---- similarity ----
+
+std::vector<int16_t> Samples(const std::string& pcm) {
+    std::vector<int16_t> samples(pcm.size() / 2);
+    std::memcpy(samples.data(), pcm.data(), samples.size() * 2);
+    return samples;
+}
+
+// Whether `decoded` holds `source` after a delay of at most `maxLag` sample pairs: the
+// correlation of both channels over the source's whole length must reach `least`.
+// With `whole`, `decoded` is the source alone: delayed by less than two MP3 frames (the
+// encoder's and the decoder's), nothing of it missing at the end, and at most the
+// padding of the last frames after it.
+::testing::AssertionResult Holds(const std::string& source, const std::string& decoded, double least, bool whole,
+                                 size_t maxLag = 2 * 1152) {
+    std::vector<int16_t> a = Samples(source), b = Samples(decoded);
+    const size_t pairs = a.size() / 2;
+    if (pairs < 4410) return ::testing::AssertionFailure() << "only " << pairs << " sample pairs in the source";
+    size_t bestLag = 0;
+    double best = -1e300;
+    const size_t window = std::min<size_t>(pairs, maxLag > 2 * 1152 ? 4096 : 44100);
+    for (size_t lag = 0; lag <= maxLag && 2 * (lag + window) <= b.size(); ++lag) {
+        double dot = 0;
+        for (size_t i = 0; i < 2 * window; ++i) dot += static_cast<double>(a[i]) * b[i + 2 * lag];
+        if (dot > best) best = dot, bestLag = lag;
+    }
+    if (b.size() / 2 < pairs + bestLag)
+        return ::testing::AssertionFailure() << "decoded " << b.size() / 2 << " pairs, the source has " << pairs
+                                             << " and the delay is " << bestLag;
+    if (whole && b.size() / 2 > pairs + bestLag + 3 * 1152)
+        return ::testing::AssertionFailure() << "decoded " << b.size() / 2 << " pairs, more than the " << pairs
+                                             << " of the source allow";
+    double sa = 0, sb = 0, saa = 0, sbb = 0, sab = 0;
+    const size_t n = 2 * pairs;
+    for (size_t i = 0; i < n; ++i) {
+        double x = a[i], y = b[i + 2 * bestLag];
+        sa += x, sb += y, saa += x * x, sbb += y * y, sab += x * y;
+    }
+    double cov = sab - sa * sb / n, va = saa - sa * sa / n, vb = sbb - sb * sb / n;
+    double r = va > 0 && vb > 0 ? cov / std::sqrt(va * vb) : 0;
+    std::printf("decoded: delay %zu pairs, correlation %.4f\n", bestLag, r);
+    if (r < least) return ::testing::AssertionFailure() << "correlation " << r << " (delay " << bestLag << ")";
+    return ::testing::AssertionSuccess();
+}
+
+class Mp3 : public QuorrelTest {
+protected:
+    // Starts with the settings given and a disc of a 3-second and a 2-second track.
+    void LaunchWith(int kbps, int source, bool keepWav, bool convertToMp3) {
+        WriteSettingsFile(SettingsFileBytes(16, 44100, 2, kbps, source, keepWav, convertToMp3));
+        InsertDisc({225, 150});
+        ASSERT_TRUE(Launch());
+        ASSERT_TRUE(DiscRead());
+    }
+    // The MP3 file `name` is a well-formed stream at `kbps` and decodes to `wavData`.
+    void ExpectMp3Of(const std::string& name, int kbps, const std::string& wavData) {
+        std::string mp3;
+        ASSERT_TRUE(harness::ReadFile(ScratchPath(name), &mp3)) << name << " was not made";
+        int frames = 0;
+        EXPECT_TRUE(WalkFrames(mp3, kbps, &frames)) << name;
+        size_t pairs = wavData.size() / 4;
+        EXPECT_GE(static_cast<size_t>(frames) * 1152, pairs) << "too few frames for the sound";
+        Decoded decoded;
+        ASSERT_TRUE(DecodeWithMpg123(ScratchPath(name), &decoded));
+        EXPECT_EQ(decoded.rate, 44100);
+        EXPECT_EQ(decoded.channels, 2);
+        EXPECT_TRUE(Holds(wavData, decoded.pcm, kbps >= 128 ? 0.98 : 0.95, true)) << name;
+    }
+    std::string WriteWav(const std::string& name, const rig::WaveFormat& format, const std::string& data) {
+        std::vector<uint8_t> file = rig::MakeWavFile(format, std::vector<uint8_t>(data.begin(), data.end()));
+        EXPECT_TRUE(harness::WriteFile(ScratchPath(name), std::string(file.begin(), file.end())));
+        return ScratchPath(name);
+    }
+    // Waits until the program's thread takes messages again: a conversion started
+    // from the Play command has ended.
+    ::testing::AssertionResult Settled() {
+        DWORD_PTR result = 0;
+        if (SendMessageTimeoutA(app_.Window(), WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "CD Quorrel did not come back from the conversion";
+    }
+    std::vector<std::string> Files() { return harness::ListFiles(dir_); }
+};
+
+TEST_F(Mp3, RecordingNamedSongMp3LeavesTheMp3AndTheKeptWav) {
+    LaunchWith(128, 1, true, false);
+    PressPlayFor("Song.MP3");
+    ASSERT_TRUE(Recording());
+    ASSERT_TRUE(Saved("song.mp3", 15000)) << "the notice names the MP3 file";
+    EXPECT_EQ(app_.ControlText(kSongName), "song.mp3");
+    EXPECT_TRUE(app_.IsEnabled(kPlayBack)) << "the WAV file is kept";
+    WavFile wav;
+    ASSERT_TRUE(ReadWavFile(ScratchPath("song.wav"), &wav));
+    std::string why;
+    EXPECT_NE(StretchOf(TrackPcm(1), wav.data.substr(wav.data.find_first_not_of('\0') & ~size_t{3}), 4, &why),
+              std::string::npos)
+        << why;
+    ExpectMp3Of("song.mp3", 128, wav.data);
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+TEST_F(Mp3, RecordingWithoutKeepingTheWavLeavesOnlyTheMp3) {
+    LaunchWith(320, 1, false, true);
+    PressPlayFor("tune");
+    ASSERT_TRUE(Recording());
+    ASSERT_TRUE(Saved("tune.mp3", 15000));
+    EXPECT_FALSE(harness::FileExists(ScratchPath("tune.wav"))) << "the WAV file is not to be kept";
+    EXPECT_FALSE(app_.IsEnabled(kPlayBack));
+    // The WAV file is gone; what it held was the track between silence.
+    std::string mp3;
+    ASSERT_TRUE(harness::ReadFile(ScratchPath("tune.mp3"), &mp3));
+    int frames = 0;
+    EXPECT_TRUE(WalkFrames(mp3, 320, &frames));
+    Decoded decoded;
+    ASSERT_TRUE(DecodeWithMpg123(ScratchPath("tune.mp3"), &decoded));
+    std::string track = TrackPcm(1);
+    ASSERT_GE(decoded.pcm.size(), track.size());
+    EXPECT_TRUE(Holds(track, decoded.pcm, 0.98, false, (decoded.pcm.size() - track.size()) / 4))
+        << "the track is not in the MP3 file";
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+TEST_F(Mp3, ConvertsARecordedWavFileAndKeepsIt) {
+    LaunchWith(64, 1, true, false);
+    PressPlayFor("take1");
+    ASSERT_TRUE(Recording());
+    ASSERT_TRUE(Saved("take1.wav", 15000));
+    EXPECT_FALSE(harness::FileExists(ScratchPath("take1.mp3"))) << "conversion is off";
+    WavFile wav;
+    ASSERT_TRUE(ReadWavFile(ScratchPath("take1.wav"), &wav));
+
+    ASSERT_TRUE(app_.SendCommand(kConvert));
+    EXPECT_EQ(app_.ControlText(kPlay), "Start");
+    ASSERT_TRUE(app_.SetControlText(kSongName, "take1"));
+    ASSERT_TRUE(app_.SendCommand(kPlay, 30000)) << "the conversion did not end";
+    EXPECT_TRUE(app_.NoMessageBoxWithin(300));
+    ExpectMp3Of("take1.mp3", 64, wav.data);
+    WavFile after;
+    ASSERT_TRUE(ReadWavFile(ScratchPath("take1.wav"), &after));
+    EXPECT_EQ(after.data, wav.data) << "the kept WAV file changed";
+    EXPECT_TRUE(app_.IsEnabled(kPlay));
+    EXPECT_TRUE(app_.IsEnabled(kPlayBack));
+    EXPECT_TRUE(app_.IsEnabled(kSongName));
+    EXPECT_EQ(app_.ControlText(kSongName), "take1.wav");
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+TEST_F(Mp3, NotKeepingTheWavAsksFirstAndAnExistingMp3IsReplaced) {
+    LaunchWith(128, 3, false, false);
+    std::string sound = TrackPcm(2);
+    WriteWav("one.wav", rig::kCdFormat, sound);
+    WriteWav("two.wav", rig::kCdFormat, sound.substr(0, 10000));   // 10,000 bytes: two chunks and a part
+    ASSERT_TRUE(harness::WriteFile(ScratchPath("one.mp3"), std::string(100000, 'x')));
+
+    // Yes: the WAV file goes once the MP3 file is complete.
+    PressPlayFor("one");
+    harness::MessageBoxInfo box = app_.WaitForMessageBox("MP3 Convert");
+    EXPECT_EQ(box.text, kDeleteQuestion);
+    EXPECT_TRUE(box.HasButton("Yes") && box.HasButton("No"));
+    ASSERT_TRUE(app_.Answer(box, "Yes"));
+    ASSERT_TRUE(Settled());
+    EXPECT_FALSE(harness::FileExists(ScratchPath("one.wav")));
+    ExpectMp3Of("one.mp3", 128, sound);
+    EXPECT_FALSE(app_.IsEnabled(kPlayBack));
+    EXPECT_EQ(app_.ControlText(kSongName), "one.mp3");
+
+    // No: both files stay, and the question does not come again.
+    PressPlayFor("two");
+    ASSERT_TRUE(app_.Answer(app_.WaitForMessageBox("MP3 Convert"), "No"));
+    ASSERT_TRUE(Settled());
+    EXPECT_TRUE(harness::FileExists(ScratchPath("two.wav")));
+    std::string mp3;
+    ASSERT_TRUE(harness::ReadFile(ScratchPath("two.mp3"), &mp3));
+    int frames = 0;
+    EXPECT_TRUE(WalkFrames(mp3, 128, &frames));
+    EXPECT_GE(frames * 1152, 2500);
+    EXPECT_TRUE(app_.IsEnabled(kPlayBack));
+    ASSERT_TRUE(app_.SendCommand(kPlay, 30000)) << "asked again, or the conversion did not end";
+    EXPECT_EQ(Files(), (std::vector<std::string>{"CDQuorrel.ini", "disc.bin", "disc.cue", "one.mp3", "two.mp3",
+                                                  "two.wav"}));
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+TEST_F(Mp3, A22050HzWavIsRefusedAndTheSourceBecomesRecordFromCd) {
+    LaunchWith(128, 3, true, false);
+    WriteWav("low.wav", rig::WaveFormat{22050, 16, 2}, TrackPcm(2).substr(0, 40000));
+    EXPECT_EQ(app_.ControlText(kPlay), "Start");
+    PressPlayFor("low");
+    harness::MessageBoxInfo box = app_.WaitForMessageBox("Error");
+    EXPECT_EQ(box.text, kFormatRefusal);
+    ASSERT_TRUE(app_.Answer(box, "OK"));
+    ASSERT_TRUE(Settled());
+    EXPECT_TRUE(app_.MenuChecked(kRecordCd));
+    EXPECT_FALSE(app_.MenuChecked(kConvert));
+    EXPECT_NE(app_.ControlText(kPlay), "Start");
+    EXPECT_FALSE(harness::FileExists(ScratchPath("low.mp3")));
+    EXPECT_TRUE(harness::FileExists(ScratchPath("low.wav")));
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+// A conversion that fails says why, keeps the WAV file even when it was to be deleted,
+// leaves no MP3 file that could pass for a finished one, and offers Start again.
+TEST_F(Mp3, FailuresKeepTheWavAndLeaveNoMp3) {
+    LaunchWith(100, 3, false, false);   // 100 kbit/s: no MPEG-1 frame carries it
+    std::string sound = TrackPcm(2).substr(0, 20000);
+    WriteWav("odd.wav", rig::kCdFormat, sound);
+    auto failsWith = [&](const std::string& song, const std::string& text) {
+        PressPlayFor(song);
+        ASSERT_TRUE(app_.Answer(app_.WaitForMessageBox("MP3 Convert"), "Yes"));
+        harness::MessageBoxInfo box = app_.WaitForMessageBox("Message");
+        EXPECT_EQ(box.text, text) << song;
+        ASSERT_TRUE(app_.Answer(box, "OK"));
+        ASSERT_TRUE(Settled());
+        EXPECT_TRUE(harness::WaitUntil([&] { return app_.IsEnabled(kPlay); }, 3000)) << "Start is not offered again";
+        EXPECT_TRUE(app_.IsEnabled(kSongName));
+    };
+    failsWith("odd", "Error opening encoding stream");
+    EXPECT_EQ(harness::ReadFileOrEmpty(ScratchPath("odd.wav")).substr(44), sound);
+    EXPECT_FALSE(harness::FileExists(ScratchPath("odd.mp3"))) << "an empty MP3 file was left";
+
+    // A folder where the MP3 file would go.
+    WriteWav("clash.wav", rig::kCdFormat, sound);
+    ASSERT_TRUE(CreateDirectoryA(ScratchPath("clash.mp3").c_str(), nullptr));
+    failsWith("clash", "Error creating file");
+    EXPECT_TRUE(harness::FileExists(ScratchPath("clash.wav")));
+    EXPECT_TRUE(harness::DirExists(ScratchPath("clash.mp3")));
+
+    // A file cut inside its header: its format fields are there, its sound is not.
+    std::string header = harness::ReadFileOrEmpty(ScratchPath("clash.wav")).substr(0, 40);
+    ASSERT_TRUE(harness::WriteFile(ScratchPath("cut.wav"), header));
+    failsWith("cut", "Read error");
+    EXPECT_EQ(harness::ReadFileOrEmpty(ScratchPath("cut.wav")), header);
+    EXPECT_FALSE(harness::FileExists(ScratchPath("cut.mp3")));
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+}  // namespace
+}  // namespace quorrel
