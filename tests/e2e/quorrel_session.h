@@ -190,7 +190,7 @@ inline LOGFONTA ArialFont(int height, int weight) {
     LOGFONTA font = {};
     font.lfHeight = height;
     font.lfWeight = weight;
-    lstrcpynA(font.lfFaceName, "Arial", LF_FACESIZE);
+    snprintf(font.lfFaceName, sizeof font.lfFaceName, "%s", "Arial");
     return font;
 }
 
