@@ -68,7 +68,8 @@ const char* SourceLabel() {
 
 // Reads the song name field into the current file name ("untitled" when empty).
 void TakeSongName() {
-    GetWindowTextA(g_app.songName, g_engine.currentFileName, sizeof g_engine.currentFileName);
+    // At most 255 characters, the terminating NUL included.
+    GetWindowTextA(g_app.songName, g_engine.currentFileName, sizeof g_engine.currentFileName - 1);
     if (g_engine.currentFileName[0] == '\0') CopyText(g_engine.currentFileName, "untitled");
 }
 

@@ -22,6 +22,7 @@
 #include "engine.h"
 #include "mainwnd.h"
 #include "mci.h"
+#include "naming.h"
 #include "resource.h"
 #include "track_selection.h"
 
@@ -179,6 +180,11 @@ void OnRename(HWND dialog, TracksDialog* state) {
     GetDlgItemTextA(dialog, IDC_TRACKS_RENAME, text, sizeof text);
     HWND list = RecordList(dialog);
     if (!RenameAllowed(state->rename, EntryCount(list), text)) return;
+    if (!CanBeFileStem(text)) {   // the name becomes the track's file name in a batch
+        MessageBoxA(dialog, "A track name becomes a file name: it cannot contain any of the characters < > : \" / \\ | ? *.",
+                    "Rename", MB_OK);
+        return;
+    }
     WPARAM position = static_cast<WPARAM>(state->rename.position);
     SendMessageA(list, LB_INSERTSTRING, position, reinterpret_cast<LPARAM>(text));
     SendMessageA(list, LB_DELETESTRING, position + 1, 0);

@@ -112,7 +112,9 @@ void KeepFolderOfCurrentFile(char (&folder)[kPathText]) {
 // in lower case.
 void NameBatchTrack(const char* folder, int track) {
     char name[kFileNameText];
-    snprintf(name, sizeof name, "%s%s.wav", folder, g_tracks.trackNames[track]);
+    // The ".wav" ending always stays: a name that would not fit is shortened before it.
+    int room = static_cast<int>(sizeof name) - 1 - static_cast<int>(strlen(folder)) - 4;
+    snprintf(name, sizeof name, "%s%.*s.wav", folder, room > 0 ? room : 0, g_tracks.trackNames[track]);
     LowerAscii(name);
     CopyText(g_engine.currentFileName, name);
     SetWindowTextA(g_app.songName, name);
@@ -150,7 +152,14 @@ bool PlayCurrentTrack(HWND hwnd) {
 }
 
 void RunSoundCardRecording(HWND hwnd) {
-    if (!Succeeded(hwnd, SendMciString("open new type waveaudio alias wave"), "Open Wave Error")) return;
+    if (!Succeeded(hwnd, SendMciString("open new type waveaudio alias wave"), "Open Wave Error")) {
+        // Nothing was opened that a click on the clock could close: give the menus and
+        // the song name field back, or the window would stay locked.
+        EnableRecordingMenus(true);
+        EnableControl(IDC_MAIN_SONGNAME, true);
+        SetPromptLine(hwnd, kEnterPrompt);
+        return;
+    }
     g_engine.waveDevice = mciGetDeviceIDA("wave");
     g_engine.soundRecorded = false;
     SetWaveFormat(hwnd);
@@ -236,17 +245,19 @@ void RunRipping(HWND hwnd) {
     EnableControl(IDC_MAIN_PLAYBACK, ripped && settings.keepWav);
 }
 
+enum WavHeaderRead { kWavRead, kWavMissing, kWavShort };
+
 // Reads the format fields of a WAV file's header (18 bytes from byte 20).
-bool ReadWavFormat(const char* path, WAVEFORMATEX* format) {
+WavHeaderRead ReadWavFormat(const char* path, WAVEFORMATEX* format) {
     char name[kFileNameText];
     CopyText(name, path);
     HMMIO file = mmioOpenA(name, nullptr, MMIO_READ);
-    if (!file) return false;
+    if (!file) return kWavMissing;
     memset(format, 0, sizeof *format);
     bool read = mmioSeek(file, 20, SEEK_SET) == 20 &&
                 mmioRead(file, reinterpret_cast<HPSTR>(format), sizeof *format) == sizeof *format;
     mmioClose(file, 0);
-    return read;
+    return read ? kWavRead : kWavShort;
 }
 
 void RunConversion(HWND hwnd) {
@@ -260,15 +271,18 @@ void RunConversion(HWND hwnd) {
     }
     SetWindowTextA(g_app.songName, g_engine.currentFileName);
     WAVEFORMATEX format;
-    if (!ReadWavFormat(g_engine.currentFileName, &format)) {
+    WavHeaderRead header = ReadWavFormat(g_engine.currentFileName, &format);
+    if (header == kWavMissing) {
         MessageBoxA(hwnd, "I can't find this WAV file.", "File Error", MB_OK);
         return;
     }
     RecordingSettings& settings = g_settings.recording;
-    settings.bitsPerSample = format.wBitsPerSample;
-    settings.sampleRate = static_cast<int32_t>(format.nSamplesPerSec);
-    settings.channels = format.nChannels;
-    if (settings.sampleRate != 44100 || settings.bitsPerSample != 16 || settings.channels != 2) {
+    if (header == kWavRead) {   // a file too short for its header is no CD-format file either
+        settings.bitsPerSample = format.wBitsPerSample;
+        settings.sampleRate = static_cast<int32_t>(format.nSamplesPerSec);
+        settings.channels = format.nChannels;
+    }
+    if (header != kWavRead || settings.sampleRate != 44100 || settings.bitsPerSample != 16 || settings.channels != 2) {
         MessageBoxA(hwnd,
                     "To convert, the WAV file must be recorded in stereo with 16 bits per sample and 44,100 samples "
                     "per second (Click on \"Options->Recording Parameters\").",
@@ -341,7 +355,7 @@ void TellWhatWasSaved(HWND hwnd, bool saved, bool converted) {
                         MB_OK);
     }
     if (g_tracks.nextSelected == g_tracks.selectedCount && g_tracks.nextSelected != 0) {
-        MessageBoxA(hwnd, "I have saved the requested songs to your hard drive.", "Saved!", MB_OK);
+        if (saved) MessageBoxA(hwnd, "I have saved the requested songs to your hard drive.", "Saved!", MB_OK);
         g_tracks.selectedCount = 0;
     }
 }

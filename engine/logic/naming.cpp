@@ -88,6 +88,13 @@ const char* NameProblemText(NameProblem problem) {
     return "";
 }
 
+bool CanBeFileStem(const char* text) {
+    if (text[0] == '\0' || HasReservedCharacter(text)) return false;
+    for (const char* p = text; *p; ++p)
+        if (IsSeparator(*p)) return false;
+    return true;
+}
+
 bool BuildWavName(const NameParts& parts, char* out, size_t outSize) {
     size_t need = strlen(parts.drive) + strlen(parts.folder) + strlen(parts.stem) + 4;
     if (need >= outSize) return false;

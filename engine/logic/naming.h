@@ -31,6 +31,10 @@ NameProblem CheckSongName(const NameParts& parts, size_t fileNameSize);
 // The message that tells the user about a problem (empty for kNameFine).
 const char* NameProblemText(NameProblem problem);
 
+// A text that can stand as a file's name without its ending: not empty, no control
+// character and none of < > : " / \ | ? * (a track name of a batch becomes one).
+bool CanBeFileStem(const char* text);
+
 // drive + folder + stem + ".wav" into `out`; false (and `out` untouched) if it does not
 // fit in `outSize` bytes with its NUL.
 bool BuildWavName(const NameParts& parts, char* out, size_t outSize);

@@ -176,6 +176,20 @@ TEST_F(Tracks, AddRenameRemoveAndTheSavedEntries) {
     EXPECT_EQ(ExitProgram(), 0u);
 }
 
+TEST_F(Tracks, ANameNoFileCanHaveIsRefused) {
+    Start({150, 150});
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(Add(1));
+    ASSERT_TRUE(Choose(0));
+    ASSERT_TRUE(SetRenameField("AC/DC: Live?"));
+    ASSERT_TRUE(PostKey(VK_RETURN));
+    harness::MessageBoxInfo box = app_.WaitForMessageBox("Rename", 5000);
+    EXPECT_NE(box.text.find("cannot contain"), std::string::npos) << box.text;
+    ASSERT_TRUE(app_.Answer(box, "OK"));
+    EXPECT_EQ(Entries(kRecordList), Texts({"Track1"}));
+    ASSERT_TRUE(Close(IDOK, "Track1.wav")) << "the track keeps its name";
+}
+
 TEST_F(Tracks, ClearLongNamesAndMoreThanAHundredEntries) {
     Start(kTwelveTracks);
     ASSERT_TRUE(Open());

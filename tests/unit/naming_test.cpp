@@ -69,6 +69,16 @@ TEST(Naming, RefusesNamesNoFileCanHave) {
     EXPECT_STRNE(NameProblemText(kNameTooLong), "");
 }
 
+TEST(Naming, TrackNamesMustBeFileStems) {
+    EXPECT_TRUE(CanBeFileStem("Intro (live)"));
+    EXPECT_TRUE(CanBeFileStem("Track12"));
+    EXPECT_FALSE(CanBeFileStem(""));
+    EXPECT_FALSE(CanBeFileStem("AC/DC"));
+    EXPECT_FALSE(CanBeFileStem("a\\b"));
+    EXPECT_FALSE(CanBeFileStem("why?"));
+    EXPECT_FALSE(CanBeFileStem("x:y"));
+}
+
 TEST(Naming, CandidatesAndComparisonIgnoreCase) {
     char out[32];
     Candidate("My Song", ".wav", out, sizeof out);
