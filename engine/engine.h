@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include "clock.h"
 #include "source_table.h"
 
 constexpr size_t kFileNameText = 256;   // current file name: 255 characters
@@ -16,8 +17,7 @@ struct EngineState {
     bool soundRecorded;    // the wave device has been told to record since it was opened
     bool trackEndWatch;    // the CD plays the recorded track; its end saves the recording
     bool playBack;         // a play-back is under way
-    int elapsedSeconds;
-    int elapsedMinutes;
+    ElapsedClock elapsed;   // the time display's count of the recording or play-back
     char currentFileName[kFileNameText];
     char playBackFile[kPathText];
     char cdBatchFolder[kPathText];   // drive and folder of the first file of a recorded batch

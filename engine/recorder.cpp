@@ -165,8 +165,7 @@ void RunSoundCardRecording(HWND hwnd) {
     SetWaveFormat(hwnd);
     KillTimer(hwnd, kTimerDrivePoll);
     if (!StartTimer(hwnd, kTimerClock, kClockPeriod)) return;
-    g_engine.elapsedSeconds = 0;
-    g_engine.elapsedMinutes = 0;
+    g_engine.elapsed = {0, 0};
     bool partial = g_engine.mode == kSourcePartial;
     if (!partial && !StartWaveRecording(hwnd)) return;
     g_engine.recording = true;
@@ -454,14 +453,9 @@ void OnSave(HWND hwnd) {
 
 void OnClockTick(HWND hwnd) {
     if ((g_engine.mode == kSourceConvert || g_engine.mode == kSourceRip) && !g_engine.playBack) return;
-    bool minuteChanged = false;
-    if (++g_engine.elapsedSeconds > 59) {
-        g_engine.elapsedSeconds = 0;
-        minuteChanged = true;
-        if (++g_engine.elapsedMinutes > 59) g_engine.elapsedMinutes = 0;
-    }
-    snprintf(g_display.minutesText, sizeof g_display.minutesText, "%02d", g_engine.elapsedMinutes);
-    snprintf(g_display.secondsText, sizeof g_display.secondsText, "%02d", g_engine.elapsedSeconds);
+    bool minuteChanged = TickClock(&g_engine.elapsed);
+    ClockText(g_engine.elapsed.minutes, g_display.minutesText);
+    ClockText(g_engine.elapsed.seconds, g_display.secondsText);
     DrawClock(hwnd, minuteChanged);
     QueryMci("status cd mode", g_mci.reply);
     if (strcmp(g_mci.reply, "stopped") == 0 && g_engine.trackEndWatch) {

@@ -9,7 +9,7 @@
 #include "resource.h"
 #include "settings.h"
 
-EngineState g_engine = {kSourceNone, false, false, false, false, 0, 0, "untitled", "", "", "", 0, {}};
+EngineState g_engine = {kSourceNone, false, false, false, false, {0, 0}, "untitled", "", "", "", 0, {}};
 
 namespace {
 

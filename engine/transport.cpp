@@ -88,8 +88,7 @@ void OnPlayBack(HWND hwnd) {
     EnableControls(off, false);
     EnableControls(kTrackButtons, false);
     g_engine.trackEndWatch = false;
-    g_engine.elapsedSeconds = 0;
-    g_engine.elapsedMinutes = 0;
+    g_engine.elapsed = {0, 0};
     StartTimer(hwnd, kTimerClock, kClockPeriod);
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "clock.h"
 #include "layout.h"
 #include "source_table.h"
 
@@ -44,6 +45,30 @@ TEST(TrackTable, RepliesAndLengths) {
     char small[6];
     CopyText(small, "04:31:22");
     EXPECT_STREQ(small, "04:31");
+}
+
+TEST(Clock, CountsTo5959AndStartsAgain) {
+    ElapsedClock clock{0, 0};
+    EXPECT_FALSE(TickClock(&clock));
+    EXPECT_EQ(clock.seconds, 1);
+    clock = {0, 59};
+    EXPECT_TRUE(TickClock(&clock)) << "the minutes change";
+    EXPECT_EQ(clock.minutes, 1);
+    EXPECT_EQ(clock.seconds, 0);
+    clock = {59, 59};
+    EXPECT_TRUE(TickClock(&clock));
+    EXPECT_EQ(clock.minutes, 0);
+    EXPECT_EQ(clock.seconds, 0);
+    int ticks = 0;
+    clock = {0, 0};
+    do ++ticks;
+    while (TickClock(&clock), clock.minutes != 0 || clock.seconds != 0);
+    EXPECT_EQ(ticks, 3600) << "an hour of ticks comes back to 00:00";
+    char text[3];
+    ClockText(7, text);
+    EXPECT_STREQ(text, "07");
+    ClockText(59, text);
+    EXPECT_STREQ(text, "59");
 }
 
 TEST(SourceTable, StartupSendsTheStoredSourcesCommands) {
