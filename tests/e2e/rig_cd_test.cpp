@@ -55,18 +55,10 @@ bool RunningUnderWine() {
     return ntdll && GetProcAddress(ntdll, "wine_get_version");
 }
 
-std::string DiscFolder() {
-    std::string scratch = harness::JoinPath(harness::ExeDir(), "scratch");
-    CreateDirectoryA(scratch.c_str(), nullptr);
-    std::string dir = harness::JoinPath(scratch, "rig_cd_discs");
-    CreateDirectoryA(dir.c_str(), nullptr);
-    return dir;
-}
-
 // The test disc, written once per run.
 const std::string& TestDisc() {
     static const std::string cue = [] {
-        std::string path = harness::JoinPath(DiscFolder(), "four.cue"), error;
+        std::string path = harness::JoinPath(harness::KeptScratchDir("rig_cd_discs"), "four.cue"), error;
         EXPECT_TRUE(discgen::WriteDisc(path, kTracks, kSeed, &error)) << error;
         return path;
     }();

@@ -34,17 +34,9 @@ std::string Mode(const std::string& alias) {
     return reply;
 }
 
-std::string DiscFolder() {
-    std::string scratch = harness::JoinPath(harness::ExeDir(), "scratch");
-    CreateDirectoryA(scratch.c_str(), nullptr);
-    std::string dir = harness::JoinPath(scratch, "rig_wave_discs");
-    CreateDirectoryA(dir.c_str(), nullptr);
-    return dir;
-}
-
 const std::string& TestDisc() {
     static const std::string cue = [] {
-        std::string path = harness::JoinPath(DiscFolder(), "three.cue"), error;
+        std::string path = harness::JoinPath(harness::KeptScratchDir("rig_wave_discs"), "three.cue"), error;
         EXPECT_TRUE(discgen::WriteDisc(path, kTracks, kSeed, &error)) << error;
         return path;
     }();

@@ -80,6 +80,14 @@ std::string WinPath(const std::string& unixPath) {
     return out;
 }
 
+std::string KeptScratchDir(const std::string& name) {
+    std::string scratch = JoinPath(ExeDir(), "scratch");
+    CreateDirectoryA(scratch.c_str(), nullptr);
+    std::string dir = JoinPath(scratch, name);
+    CreateDirectoryA(dir.c_str(), nullptr);
+    return dir;
+}
+
 std::string ScratchDir() {
     ScratchState& s = Scratch();
     std::string name = CurrentTestName();

@@ -57,6 +57,9 @@ std::string WinPath(const std::string& unixPath);       // "/a/b" -> "Z:\a\b" (W
 // Outside a test the name is "scratch\default". Returns "" (and fails) if it cannot be
 // made empty, e.g. because a program still holds a file in it.
 std::string ScratchDir();
+// A folder ExeDir()\scratch\<name> shared by the tests of one run (made if missing,
+// never emptied): for what a test program writes once and several tests use.
+std::string KeptScratchDir(const std::string& name);
 
 bool FileExists(const std::string& path);
 bool DirExists(const std::string& path);
