@@ -53,7 +53,7 @@ bool TrackSpan(const Toc& toc, int track, long* start, long* frames) {
         if (toc.descriptors[k].track != track) continue;
         uint32_t first = DescriptorAddress(toc.descriptors[k]);
         uint32_t end = DescriptorAddress(toc.descriptors[k + 1]);
-        if (end < first || end - first > static_cast<uint32_t>(kMaxWavFrames)) return false;
+        if (end <= first || end - first > static_cast<uint32_t>(kMaxWavFrames)) return false;
         *start = static_cast<long>(first);
         *frames = static_cast<long>(end - first);
         return true;

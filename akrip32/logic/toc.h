@@ -17,8 +17,8 @@ bool BuildToc(const std::vector<long>& trackStarts, long leadout, bool msf, Toc*
 // The frame range of `track` in a table of contents holding LBAs: its start and the
 // frames up to the next descriptor (the next track or the lead-out). Descriptors are
 // found by their track numbers, within the length the header gives. False when the
-// track is not there, has nothing after it, ends before it starts, or is too long for
-// a WAV file.
+// track is not there, has nothing after it, ends before it starts or where it starts
+// (no frame to rip), or is too long for a WAV file.
 bool TrackSpan(const Toc& toc, int track, long* start, long* frames);
 
 // Frames a WAV file's 32-bit sizes can hold.
