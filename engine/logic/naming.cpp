@@ -24,6 +24,12 @@ bool HasReservedCharacter(const char* text) {
     return false;
 }
 
+// No drive, or a letter and ':' ("*:" or "1:" is a name with a misplaced ':').
+bool IsDrive(const char* drive) {
+    char letter = Lower(drive[0]);
+    return drive[0] == '\0' || (letter >= 'a' && letter <= 'z');
+}
+
 // "." and ".." are folder parts of their own, not names ending in a dot.
 bool IsDotPart(const char* folder, const char* separator) {
     const char* start = separator;
@@ -64,7 +70,7 @@ void SplitName(const char* name, NameParts* parts) {
 }
 
 NameProblem CheckSongName(const NameParts& parts, size_t fileNameSize) {
-    if (HasReservedCharacter(parts.folder) || HasReservedCharacter(parts.stem) ||
+    if (!IsDrive(parts.drive) || HasReservedCharacter(parts.folder) || HasReservedCharacter(parts.stem) ||
         HasReservedCharacter(parts.extension))
         return kNameReservedCharacter;
     if (parts.stem[0] == '\0') return kNameOnlyExtension;
