@@ -15,21 +15,21 @@ expect() {   # NAME EXPECTED ACTUAL
 }
 
 cat >"$dir/sources.list" <<'LIST'
-# deb http://commented.invalid/debian stable main
-deb http://mirror.invalid/debian stable main contrib   # the main archive
-deb [arch=amd64 signed-by=/usr/share/keyrings/x.gpg] http://other.invalid/d stable main
-deb http://mirror.invalid/debian stable-updates main
-deb-src http://sources.invalid/debian stable main
+# deb file:/srv/commented/debian stable main
+deb file:/srv/mirror/debian stable main contrib   # the main archive
+deb [arch=amd64 signed-by=/usr/share/keyrings/x.gpg] file:/srv/other/d stable main
+deb file:/srv/mirror/debian stable-updates main
+deb-src file:/srv/sources/debian stable main
 LIST
 expect "one-line entries of the release" \
-"deb-src http://mirror.invalid/debian stable main contrib
-deb-src [arch=amd64 signed-by=/usr/share/keyrings/x.gpg] http://other.invalid/d stable main" \
+"deb-src file:/srv/mirror/debian stable main contrib
+deb-src [arch=amd64 signed-by=/usr/share/keyrings/x.gpg] file:/srv/other/d stable main" \
 "$("$script" stable list "$dir/sources.list")"
 
 cat >"$dir/a.sources" <<'SOURCES'
 Types: deb
 # a comment inside the stanza
-URIs: http://mirror.invalid/debian
+URIs: file:/srv/mirror/debian
 Suites: stable stable-updates
 Components: main
 Architectures: amd64
@@ -39,19 +39,19 @@ Signed-By:
  -----END PGP PUBLIC KEY BLOCK-----
 
 Types: deb
-URIs: http://disabled.invalid/debian
+URIs: file:/srv/disabled/debian
 Suites: stable
 Components: main
 Enabled: no
 
 Types: deb
-URIs: http://security.invalid/debian-security
+URIs: file:/srv/security/debian-security
 Suites: stable-security
 Components: main
 SOURCES
 expect "deb822 stanzas of the release" \
 "Types: deb-src
-URIs: http://mirror.invalid/debian
+URIs: file:/srv/mirror/debian
 Suites: stable stable-updates
 Components: main
 Signed-By:
