@@ -10,12 +10,12 @@
 #include "display.h"
 #include "drive.h"
 #include "engine.h"
-#include "mainwnd.h"
 #include "mci.h"
 #include "naming.h"
 #include "resource.h"
 #include "rip.h"
 #include "settings.h"
+#include "window_kit.h"
 
 namespace {
 
