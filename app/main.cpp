@@ -8,7 +8,10 @@
 //     main.cpp          entry and message loop
 //     mainwnd.*         creation, shutdown, window procedure, command dispatcher
 //   engine/             the recording engine's commands
-//     recorder.cpp      Play, Save, the clock tick, the click in the window
+//     recorder.cpp      Play, Save, the clock tick, the click in the window; the
+//                       sound-card recording
+//     ripping.cpp       Play in Rip from CD: rip, conversion, the next track of a batch
+//     conversion.cpp    Play in Convert WAV to MP3
 //     naming_steps.cpp  the song name becomes the file to record; disk-space estimate
 //     transport.cpp     play-back, Eject, the track buttons
 //     sources.cpp       the source commands

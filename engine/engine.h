@@ -17,6 +17,23 @@ void OnClick(HWND hwnd, int x, int y);
 bool RunNamingSteps(HWND hwnd);
 bool EnoughDiskSpace();
 
+// The Play command's step in Rip from CD (ripping.cpp) and in Convert WAV to MP3
+// (conversion.cpp); the sound-card recording is the step of every other source.
+void RunRipping(HWND hwnd);
+void RunConversion(HWND hwnd);
+
+// What the steps share (recorder.cpp).
+extern const char kEnterPrompt[];   // the prompt line of a window ready for the next Play
+// Enables or grays the menu commands a recording must leave alone.
+void EnableRecordingMenus(bool enabled);
+// True while a batch of chosen tracks is set up (Tracks to Record...).
+bool BatchSetUp();
+// Keeps drive + folder of the current file name in `folder`.
+void KeepFolderOfCurrentFile(char (&folder)[kPathText]);
+// The song name of track t in a batch: the batch folder, the track's name and ".wav",
+// in lower case; it becomes the current file name and the song name field's text.
+void NameBatchTrack(const char* folder, int track);
+
 // Play-back and transport (commands 104–106, 108–111).
 void OnPlayBack(HWND hwnd);
 void OnStopPlayBack(HWND hwnd);
