@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include "framecopy.h"
@@ -39,9 +38,14 @@ void FillAudio(long firstFrame, uint64_t bytes, uint8_t* out) {
     }
 }
 
+// The rip's transfer area, in a block of its own so that a read past it is seen, and the
+// file's bytes; both kept from run to run (fresh blocks of this size each run would cost
+// more than the copy under test).
+uint8_t* const g_area = new uint8_t[kArea];
+std::vector<uint8_t> g_file;
+
 // A drive whose every answer the input decides; once the input is used up it answers
-// each read correctly. Its transfer area and the file are kept from run to run (fresh
-// blocks of this size each run would cost more than the copy under test).
+// each read correctly.
 class AnsweringDrive {
 public:
     AnsweringDrive(FuzzedDataProvider* input, long start, long length)
@@ -103,17 +107,12 @@ public:
 private:
     FuzzedDataProvider* input_;
     long start_, length_;
-    uint8_t* const area_ = kSharedArea;
-    std::vector<uint8_t>& written_ = kSharedFile;
-    static uint8_t* const kSharedArea;
-    static std::vector<uint8_t> kSharedFile;
+    uint8_t* const area_ = g_area;
+    std::vector<uint8_t>& written_ = g_file;
     long lastFirst_ = -1;
     int attempts_ = 0;
     bool writeFailed_ = false;
 };
-
-uint8_t* const AnsweringDrive::kSharedArea = new uint8_t[kArea];   // a block of its own: reads past it are seen
-std::vector<uint8_t> AnsweringDrive::kSharedFile;
 
 void CopyATrack(FuzzedDataProvider* input) {
     const long start = input->ConsumeIntegralInRange<long>(0, 400000);

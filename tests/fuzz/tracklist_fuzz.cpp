@@ -53,7 +53,7 @@ int LowestNamed(const TrackTable& table, const std::string& text) {
 // running past its slot would land there).
 void Name(TrackTable* table, int track, const std::string& text) {
     const auto* first = reinterpret_cast<const uint8_t*>(table->trackNames[0]);
-    const auto* end = reinterpret_cast<const uint8_t*>(&table->selected[kSelectionSlots]);
+    const auto* end = reinterpret_cast<const uint8_t*>(table->selected + kSelectionSlots);
     const size_t slot = kTrackNameText;
     const size_t at = track >= 1 && track <= kMaxTrack ? static_cast<size_t>(track) * slot : 0;
     const size_t from = at >= slot ? at - slot : 0;
