@@ -43,25 +43,29 @@ uint32_t U16(const std::string& b, size_t at) {
 }
 uint32_t U32(const std::string& b, size_t at) { return U16(b, at) | U16(b, at + 2) << 16; }
 
-// A B+ tree as the viewer walks it. EntrySize tells how long the entry at an offset is.
+// A B+ tree as the viewer walks it; keySize and dataSize measure an entry's parts.
 struct Tree {
     std::string bytes;   // from the tree header on
     std::function<size_t(size_t)> keySize, dataSize;
 
     size_t Page(unsigned n) const { return 38 + n * U16(bytes, 4); }
+    std::vector<std::pair<std::string, std::string>> PageEntries(unsigned page) const {
+        std::vector<std::pair<std::string, std::string>> entries;
+        size_t at = Page(page) + 8;
+        for (unsigned i = 0, n = U16(bytes, Page(page) + 2); i < n; ++i) {
+            size_t k = keySize(at), d = dataSize(at + k);
+            entries.emplace_back(bytes.substr(at, k), bytes.substr(at + k, d));
+            at += k + d;
+        }
+        return entries;
+    }
     // Every leaf entry (key, data) along the chain of leaves.
     std::vector<std::pair<std::string, std::string>> Entries() const {
         unsigned page = U16(bytes, 26);
         for (unsigned level = U16(bytes, 32); level > 1; --level) page = U16(bytes, Page(page) + 4);
         std::vector<std::pair<std::string, std::string>> entries;
-        for (; page != 0xFFFF; page = U16(bytes, Page(page) + 6)) {
-            size_t at = Page(page) + 8;
-            for (unsigned i = 0, n = U16(bytes, Page(page) + 2); i < n; ++i) {
-                size_t k = keySize(at), d = dataSize(at + k);
-                entries.emplace_back(bytes.substr(at, k), bytes.substr(at + k, d));
-                at += k + d;
-            }
-        }
+        for (; page != 0xFFFF; page = U16(bytes, Page(page) + 6))
+            for (const auto& e : PageEntries(page)) entries.push_back(e);
         return entries;
     }
     // The data of `key`, found from the root down through the index pages to its leaf.
@@ -70,20 +74,14 @@ struct Tree {
         for (unsigned level = U16(bytes, 32); level > 1; --level) {
             size_t at = Page(page) + 6;
             unsigned child = U16(bytes, Page(page) + 4);
-            for (unsigned i = 0, n = U16(bytes, Page(page) + 2); i < n; ++i) {
-                size_t k = keySize(at);
-                if (less(key, bytes.substr(at, k))) break;
-                child = U16(bytes, at + k);
-                at += k + 2;
+            for (unsigned i = 0, n = U16(bytes, Page(page) + 2); i < n && !less(key, bytes.substr(at, keySize(at))); ++i) {
+                child = U16(bytes, at + keySize(at));
+                at += keySize(at) + 2;
             }
             page = child;
         }
-        size_t at = Page(page) + 8;
-        for (unsigned i = 0, n = U16(bytes, Page(page) + 2); i < n; ++i) {
-            size_t k = keySize(at), d = dataSize(at + k);
-            if (bytes.compare(at, k, key) == 0) return bytes.substr(at + k, d);
-            at += k + d;
-        }
+        for (const auto& e : PageEntries(page))
+            if (e.first == key) return e.second;
         return "";
     }
 };
