@@ -4,7 +4,7 @@
 #include <strsafe.h>
 
 #include "background_volume.h"
-#include "mainwnd.h"
+#include "window_kit.h"
 #include "quorrel_version.h"
 #include "resource.h"
 
