@@ -3,10 +3,12 @@
 #include <shellapi.h>
 #include <strsafe.h>
 
+#include <cstring>
+
 #include "background_volume.h"
-#include "window_kit.h"
 #include "quorrel_version.h"
 #include "resource.h"
+#include "window_kit.h"
 
 namespace {
 
@@ -43,27 +45,20 @@ void ProgramFolder(char (&folder)[MAX_PATH]) {
 bool OpenHelpPage(HWND hwnd) {
     char folder[MAX_PATH], page[MAX_PATH];
     ProgramFolder(folder);
-    if (FAILED(StringCchPrintfA(page, ARRAYSIZE(page), "%s\\%s", folder, kHelpPage))) return false;
-    if (GetFileAttributesA(page) == INVALID_FILE_ATTRIBUTES) return false;
-    HINSTANCE started = ShellExecuteA(hwnd, "open", page, nullptr, folder, SW_SHOWNORMAL);
+    HRESULT made = folder[0] ? StringCchPrintfA(page, ARRAYSIZE(page), "%s\\%s", folder, kHelpPage)
+                             : StringCchCopyA(page, ARRAYSIZE(page), kHelpPage);
+    if (FAILED(made) || GetFileAttributesA(page) == INVALID_FILE_ATTRIBUTES) return false;
+    HINSTANCE started = ShellExecuteA(hwnd, "open", page, nullptr, folder[0] ? folder : nullptr, SW_SHOWNORMAL);
     return reinterpret_cast<INT_PTR>(started) > 32;
 }
 
-// Fills in the version and the encoder's own name.
+// Fills in the version and whether the MP3 encoder library is there.
 void OnAboutInit(HWND dialog) {
-    char text[128];
+    char text[64];
     StringCchPrintfA(text, ARRAYSIZE(text), "Version %s", QUORREL_VERSION_TEXT);
     SetDlgItemTextA(dialog, IDC_ABOUT_VERSION, text);
-    typedef unsigned int(__cdecl * VersionFunction)(char*, unsigned int);
-    VersionFunction version = nullptr;
-    if (g_app.encoder)
-        version = reinterpret_cast<VersionFunction>(reinterpret_cast<void*>(GetProcAddress(g_app.encoder, "beVersion")));
-    char encoder[96] = "";
-    if (version && version(encoder, sizeof encoder) == 0 && encoder[0])
-        StringCchPrintfA(text, ARRAYSIZE(text), "MP3 encoder: %s", encoder);
-    else
-        StringCchCopyA(text, ARRAYSIZE(text), "MP3 encoder: LameEnc.dll is not loaded.");
-    SetDlgItemTextA(dialog, IDC_ABOUT_ENCODER, text);
+    SetDlgItemTextA(dialog, IDC_ABOUT_ENCODER,
+                    g_app.encoder ? "MP3 encoder: LameEnc.dll is loaded." : "MP3 encoder: LameEnc.dll was not found.");
 }
 
 INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
