@@ -8,23 +8,12 @@
 namespace {
 
 struct FakeAuxDevice : AuxVolumeDevice {
-    bool volumeControl = true;
-    bool refuseGet = false, refuseSet = false;
+    bool control = true, refuseGet = false, refuseSet = false;
     uint32_t volume = 0x8000C000;   // right 0x8000, left 0xC000
     int sets = 0;
-
-    bool SupportsVolume() const override { return volumeControl; }
-    bool GetVolume(uint32_t* out) override {
-        if (refuseGet) return false;
-        *out = volume;
-        return true;
-    }
-    bool SetVolume(uint32_t value) override {
-        ++sets;
-        if (refuseSet) return false;
-        volume = value;
-        return true;
-    }
+    bool SupportsVolume() const override { return control; }
+    bool GetVolume(uint32_t* out) override { return !refuseGet && (*out = volume, true); }
+    bool SetVolume(uint32_t value) override { return ++sets, !refuseSet && (volume = value, true); }
 };
 
 TEST(BackgroundVolume, OnSilencesOffRestoresAndExitRestoresWhatIsStillSilenced) {
@@ -36,34 +25,28 @@ TEST(BackgroundVolume, OnSilencesOffRestoresAndExitRestoresWhatIsStillSilenced) 
     EXPECT_EQ(device.volume, 0x8000C000u);
     RestoreBackgroundVolume(&device, &state);
     EXPECT_EQ(device.sets, 2) << "nothing to give back at exit after turning it off";
-
     // The user lowers the volume, turns it on again and quits: the new volume comes back.
     device.volume = 0x10001000;
     ASSERT_TRUE(SwitchBackground(false, &device, &state));
-    EXPECT_EQ(device.volume, 0u);
     RestoreBackgroundVolume(&device, &state);
     EXPECT_EQ(device.volume, 0x10001000u);
 }
 
 TEST(BackgroundVolume, DevicesThatRefuseAreReportedAndNeverLeftSilent) {
-    FakeAuxDevice none;
-    none.volumeControl = false;
+    FakeAuxDevice none, unreadable, stubborn;
+    none.control = false;
     BackgroundVolume state = {};
     EXPECT_FALSE(SwitchBackground(false, &none, &state));
     EXPECT_FALSE(SwitchBackground(true, &none, &state));
     RestoreBackgroundVolume(&none, &state);
     EXPECT_EQ(none.sets, 0);
-
     // A volume that cannot be read is not silenced (it could never come back), and
     // turning off then restores nothing.
-    FakeAuxDevice unreadable;
     unreadable.refuseGet = true;
     EXPECT_FALSE(SwitchBackground(false, &unreadable, &state));
     EXPECT_TRUE(SwitchBackground(true, &unreadable, &state));
     EXPECT_EQ(unreadable.sets, 0);
-
     // A restore the device refuses is tried again at exit.
-    FakeAuxDevice stubborn;
     ASSERT_TRUE(SwitchBackground(false, &stubborn, &state));
     stubborn.refuseSet = true;
     EXPECT_FALSE(SwitchBackground(true, &stubborn, &state));

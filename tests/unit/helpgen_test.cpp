@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <stdio.h>
-#include <sys/wait.h>
 
 #include <cstring>
 #include <fstream>
