@@ -132,6 +132,13 @@ TEST_F(RipSession, ACdExtraGivesItsAudioAndRefusesItsDataTrack) {
     EXPECT_TRUE(harness::WaitUntil([&] { return app_.IsEnabled(kPlay) && !app_.IsEnabled(kSave); }, 3000));
     EXPECT_TRUE(app_.NoMessageBoxWithin(2000));
     EXPECT_FALSE(harness::FileExists(ScratchPath("data.wav")));
+    // The last audio track records whole, and the recording ends with its audio.
+    ASSERT_TRUE(app_.ClickButton(kPrevTrack));
+    PressPlayFor("Recorded");
+    ASSERT_TRUE(Saved("recorded.wav", 1000 + 4000));
+    WavFile wav;
+    ASSERT_TRUE(ReadWavFile(ScratchPath("recorded.wav"), &wav));
+    EXPECT_TRUE(HoldsBetweenSilence(wav.data, TrackPcm(2), 4));
     EXPECT_EQ(ExitProgram(), 0u);
 }
 

@@ -323,14 +323,15 @@ TEST_F(Batch, AnotherDiscOrAnotherSourceEndsTheBatch) {
     ASSERT_TRUE(Close(IDOK, "Track2.wav"));
 
     // Another disc while track 2 records, the door never opened: the recording ends
-    // unsaved, with no track of the batch after it, and the new disc is read.
+    // unsaved, with no track of the batch after it, and the new disc is read from its
+    // first track.
     ASSERT_TRUE(app_.ClickButton(kPlay));
     ASSERT_TRUE(Recording());
-    InsertDisc({300, 375}, "other");
+    InsertDisc({450, 375}, "other");
     EXPECT_EQ(app_.AnswerMessageBox("CD Error", "OK", 4000).text,
               "The CD stopped before the end of track 2 (the drive was opened or the disc was changed): the "
               "recording was not saved.");
-    EXPECT_TRUE(harness::WaitUntil([&] { return ShowsLength(LengthText(frames_, 2)); }, 4000))
+    EXPECT_TRUE(harness::WaitUntil([&] { return ShowsTrack("1") && ShowsLength(LengthText(frames_, 1)); }, 4000))
         << "the new disc was not read";
     EXPECT_TRUE(app_.NoMessageBoxWithin(2000));
     EXPECT_FALSE(app_.IsEnabled(kSave));
