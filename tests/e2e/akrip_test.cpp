@@ -62,9 +62,9 @@ protected:
     }
 
     // Writes a disc into the scratch folder and puts it into the drive; its model.
-    rig::Disc Insert(const std::vector<long>& frames, const std::string& name = "disc", long dataFrames = 0) {
+    rig::Disc Insert(const std::vector<long>& frames, const std::string& name = "disc") {
         std::string cue = harness::JoinPath(dir_, name + ".cue"), error;
-        EXPECT_TRUE(discgen::WriteDisc(cue, frames, kSeed, &error, dataFrames)) << error;
+        EXPECT_TRUE(discgen::WriteDisc(cue, frames, kSeed, &error)) << error;
         rig::Disc disc;
         EXPECT_TRUE(rig::LoadDisc(cue, &disc, &error)) << error;
         rigstate::SetDisc(cue);
@@ -220,20 +220,6 @@ TEST_F(AkripLibrary, BadSectorsTheTrayAndTheDiscAreReadAtEachCall) {
     EXPECT_EQ(BigEndian(&toc[16]), 50u);
     EXPECT_EQ(BigEndian(&toc[24]), 125u);
     EXPECT_EQ(Read(cd, 125, 1, &data), kBadRequest) << "the first disc's frames are gone";
-
-    // A CD-Extra: the data track is marked so, and audio reads stop at the session gap.
-    Insert({50, 75}, "extra", 40);
-    ASSERT_EQ(lib_.readToc(cd, toc), kOk);
-    EXPECT_EQ(toc[3], 3);
-    EXPECT_EQ(toc[4 + 8 + 1], 0x10);
-    EXPECT_EQ(toc[4 + 16 + 1], 0x14);
-    EXPECT_EQ(BigEndian(&toc[24]), 125u + 11400);
-    std::string extra;
-    ASSERT_TRUE(harness::ReadFile(harness::JoinPath(dir_, "extra.bin"), &extra));
-    EXPECT_EQ(Read(cd, 100, 25, &data), kOk);
-    EXPECT_TRUE(data == extra.substr(100 * kFrame, 25 * kFrame));
-    EXPECT_EQ(Read(cd, 100, 26, &data), kReadError) << "into the session gap";
-    EXPECT_EQ(Read(cd, 125 + 11400, 1, &data), kReadError) << "the data track";
 
     rigstate::SetDisc("");
     EXPECT_EQ(lib_.readToc(cd, toc), kNotReady);

@@ -218,27 +218,6 @@ TEST_F(RigCd, PlaysToTheEndOfTheLastTrack) {
     EXPECT_EQ(Text("status cd position"), "04:00:01:01");
 }
 
-// CD-Extra: two audio tracks, then a data track in a second session.
-TEST_F(RigCd, ADataTrackAfterTheSessionGapIsNeitherPlayedNorCounted) {
-    std::string cue = harness::JoinPath(harness::KeptScratchDir("rig_cd_discs"), "extra.cue"), error;
-    ASSERT_TRUE(discgen::WriteDisc(cue, {300, 60}, kSeed, &error, 500)) << error;
-    rigstate::SetDisc(cue);
-    Open();
-    ASSERT_EQ(Error("set cd time format tmsf"), 0u);
-    EXPECT_EQ(Text("status cd number of tracks"), "3");
-    EXPECT_EQ(Text("status cd type track 2"), "audio");
-    EXPECT_EQ(Text("status cd type track 3"), "other");
-    EXPECT_EQ(Text("status cd length track 2"), MsfText(60)) << "the audio ends a session gap before the data track";
-    EXPECT_EQ(Error("play cd from 3 to 3:00:01:00"), MCIERR_OUTOFRANGE) << "no audio follows the data track";
-
-    // A play up to the data track stops where the audio ends, not 152 seconds later.
-    ASSERT_EQ(Error("play cd from 2 to 3"), 0u);
-    EXPECT_TRUE(harness::WaitUntil([] { return Mci("status cd mode").text == "stopped"; }, 5000));
-    EXPECT_EQ(Text("status cd position"), "02:" + MsfText(60));
-    ASSERT_EQ(Error("set cd time format msf"), 0u);
-    EXPECT_EQ(Text("status cd position track 3"), MsfText(360 + rig::kSessionGapFrames + rig::kPregapFrames));
-}
-
 TEST_F(RigCd, PauseHoldsThePositionAndPlayResumes) {
     Open();
     ASSERT_EQ(Error("set cd time format tmsf"), 0u);
