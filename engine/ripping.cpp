@@ -56,13 +56,15 @@ bool RunRipping(HWND hwnd) {
             SetWindowTextA(g_app.songName, g_engine.currentFileName);
         }
     }
-    if (SetUpNextBatchTrack(hwnd, ripped)) return true;
+    // The window is ready for the next Play also between the tracks of a batch, so that
+    // a next track whose Play stops early (no disk space) leaves it usable: Play then
+    // goes on with that track.
     SetPromptLine(hwnd, kEnterPrompt);
     EnableRecordingMenus(true);
     EnableControl(IDC_MAIN_SONGNAME, true);
     EnableControls(kTrackButtons, true);
     EnableControl(IDC_MAIN_EJECT, true);
     EnableControl(IDC_MAIN_PLAYBACK, ripped && settings.keepWav);
-    return false;
+    return SetUpNextBatchTrack(hwnd, ripped);
 }
 
