@@ -1,8 +1,10 @@
 // The CUE sheet parser over any text a file can hold. Beyond "no fault": a rejection
 // leaves an empty disc and one short line that says why; an accepted sheet has 1 to
-// 99 tracks starting in ascending order at or after LBA 0, a BIN path resolved
-// against the CUE's folder, and says the same when written out again in its plain
-// form (FILE, TRACK nn AUDIO, INDEX 01 mm:ss:ff) and parsed back.
+// 99 tracks starting in ascending order at or after LBA 0, each with its kind and a
+// session numbered from 1 without a step left out, each ending after its start and
+// no later than the next begins, a BIN path resolved against the CUE's folder; and it
+// says the same when written out again in its plain form (FILE, REM SESSION nn, TRACK
+// nn AUDIO or MODE1/2352, INDEX 01 mm:ss:ff) and parsed back.
 #include <cstdio>
 #include <string>
 
@@ -27,10 +29,16 @@ std::string PlainSheet(const std::string& binName, const rig::Disc& disc) {
     bool quoted = binName.find_first_of(" \t") != std::string::npos;
     std::string sheet = "FILE " + (quoted ? "\"" + binName + "\"" : binName) + " BINARY\n";
     for (int k = 1; k <= disc.TrackCount(); ++k) {
-        char track[32];
-        std::snprintf(track, sizeof track, "  TRACK %02d AUDIO\n", k);
-        sheet += track;
-        sheet += "    INDEX 01 " + MsfText(disc.trackStarts[k - 1]) + "\n";
+        char line[40];
+        if (k > 1 && disc.Session(k) != disc.Session(k - 1)) {
+            std::snprintf(line, sizeof line, "REM SESSION %02d\n", disc.Session(k));
+            sheet += line;
+        }
+        std::snprintf(line, sizeof line, "  TRACK %02d %s\n", k, disc.IsData(k) ? "MODE1/2352" : "AUDIO");
+        sheet += line;
+        // INDEX positions are the BIN's: the session gaps before the track are not in it.
+        const long inBin = disc.trackStarts[k - 1] - (disc.Session(k) - 1) * rig::kSessionGapFrames;
+        sheet += "    INDEX 01 " + MsfText(inBin) + "\n";
     }
     return sheet;
 }
@@ -53,13 +61,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     FUZZ_CHECK(disc.TrackCount() >= 1 && disc.TrackCount() <= rig::kMaxTracks);
     FUZZ_CHECK(disc.trackStarts[0] >= 0);
-    for (int k = 1; k < disc.TrackCount(); ++k) FUZZ_CHECK(disc.trackStarts[k - 1] < disc.trackStarts[k]);
+    FUZZ_CHECK(disc.dataTracks.size() == disc.trackStarts.size() && disc.sessions.size() == disc.trackStarts.size());
+    FUZZ_CHECK(disc.Session(1) == 1);
+    for (int k = 1; k < disc.TrackCount(); ++k) {
+        FUZZ_CHECK(disc.trackStarts[k - 1] < disc.trackStarts[k]);
+        FUZZ_CHECK(disc.Session(k + 1) - disc.Session(k) == 0 || disc.Session(k + 1) - disc.Session(k) == 1);
+        FUZZ_CHECK(rig::TrackEnd(disc, k) > disc.trackStarts[k - 1] && rig::TrackEnd(disc, k) <= disc.trackStarts[k]);
+    }
     FUZZ_CHECK(disc.leadout == 0);
     FUZZ_CHECK(!disc.binPath.empty());
     if (folder.empty()) {
         rig::Disc again;
         FUZZ_CHECK(rig::ParseCue(PlainSheet(disc.binPath, disc), "", &again, &error));
-        FUZZ_CHECK(again.binPath == disc.binPath && again.trackStarts == disc.trackStarts);
+        FUZZ_CHECK(again.binPath == disc.binPath && again.trackStarts == disc.trackStarts &&
+                   again.dataTracks == disc.dataTracks && again.sessions == disc.sessions);
     } else {
         const bool absolute = disc.binPath[0] == '/' || disc.binPath[0] == '\\' ||
                               (disc.binPath.size() >= 2 && disc.binPath[1] == ':');

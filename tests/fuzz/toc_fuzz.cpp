@@ -5,7 +5,8 @@
 // Beyond "no fault": a span read from any table is a range a WAV file can hold; a table
 // built from track starts exists exactly when the starts make a disc (1 to 99 tracks,
 // ascending from LBA 0 or later, below the lead-out), and then gives back every
-// track's start and length, with the same addresses in MSF form.
+// track's kind, start and length (an audio track before a data track ending a session
+// gap earlier), with the same addresses in MSF form.
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -33,13 +34,15 @@ void ReadAnyTable(const uint8_t* data, size_t size) {
 
 uint32_t Address(const akrip::TocDescriptor& d) { return akrip::DescriptorAddress(d); }
 
-// Track starts and a lead-out taken from the input: a count, a signed first start and
-// the steps between addresses (a step of 0 makes a disc that cannot be).
+// Track starts, their kinds and a lead-out taken from the input: a count, a signed
+// first start and the steps between addresses (a step of 0 makes a disc that cannot
+// be), the top bit of each step marking the track a data track.
 void BuildAndReadBack(const uint8_t* data, size_t size) {
     if (size < 3) return;
     const size_t count = data[0] % 101;
     long at = static_cast<int8_t>(data[1]) * 40L;
     std::vector<long> starts;
+    std::vector<bool> isData;
     size_t i = 2;
     auto step = [&]() -> long {
         long value = i + 1 < size ? (data[i] | data[i + 1] << 8) : 1;
@@ -47,8 +50,10 @@ void BuildAndReadBack(const uint8_t* data, size_t size) {
         return value;
     };
     for (size_t k = 0; k < count; ++k) {
+        const long value = step();
         starts.push_back(at);
-        at += step();
+        isData.push_back(value & 0x8000);
+        at += value & 0x7FFF;
     }
     const long leadout = at - (i < size && data[i] == 0xFF ? step() : 0);
 
@@ -59,7 +64,7 @@ void BuildAndReadBack(const uint8_t* data, size_t size) {
     for (bool msf : {false, true}) {
         Toc toc;
         std::memset(&toc, 0x77, sizeof toc);
-        const bool built = akrip::BuildToc(starts, leadout, msf, &toc);
+        const bool built = akrip::BuildToc(starts, leadout, msf, &toc, isData);
         FUZZ_CHECK(built == makesDisc);
         if (!built) {
             const Toc zero = {};
@@ -85,10 +90,12 @@ void BuildAndReadBack(const uint8_t* data, size_t size) {
         if (msf) continue;
         for (size_t k = 0; k < n; ++k) {
             long start = -1, frames = -1;
-            const long end = k + 1 < n ? starts[k + 1] : leadout;
-            const bool fits = end - starts[k] <= akrip::kMaxWavFrames;
-            FUZZ_CHECK(akrip::TrackSpan(toc, static_cast<int>(k + 1), &start, &frames) == fits);
-            if (fits) FUZZ_CHECK(start == starts[k] && frames == end - starts[k]);
+            const bool gapAfter = k + 1 < n && !isData[k] && isData[k + 1];
+            const long end = (k + 1 < n ? starts[k + 1] : leadout) - (gapAfter ? akrip::kSessionGapFrames : 0);
+            const bool spans = end > starts[k] && end - starts[k] <= akrip::kMaxWavFrames;
+            FUZZ_CHECK(akrip::IsDataTrack(toc, static_cast<int>(k + 1)) == isData[k]);
+            FUZZ_CHECK(akrip::TrackSpan(toc, static_cast<int>(k + 1), &start, &frames) == spans);
+            if (spans) FUZZ_CHECK(start == starts[k] && frames == end - starts[k]);
         }
         long start, frames;
         FUZZ_CHECK(!akrip::TrackSpan(toc, static_cast<int>(n + 1), &start, &frames));
