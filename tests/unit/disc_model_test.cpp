@@ -112,6 +112,8 @@ TEST(ParseCue, RejectsBrokenSheetsWithOneLineReasons) {
         {file + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nREM SESSION 03\nTRACK 02 AUDIO\nINDEX 01 00:01:00\n",
          "SESSION 03 out of order"},
         {file + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nREM SESSION 02\n", "SESSION 02 has no track"},
+        {file + "TRACK 01 AUDIO\nINDEX 01 00:02:00\nREM SESSION 02\nTRACK 02 MODE1/2352\nINDEX 01 00:01:00\n",
+         "TRACK 02 starts before the end of TRACK 01"},
         {"FILE \"d.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", "FILE type 'WAVE' is not supported"},
         {file + file + "TRACK 01 AUDIO\nINDEX 01 00:00:00\n", "more than one FILE"},
         {"TRACK 01 AUDIO\nINDEX 01 00:00:00\n", "TRACK 01 before any FILE"},
