@@ -5,6 +5,7 @@
 #include <objidl.h>
 #include <shlobj.h>
 
+#include "fixture_ids.h"
 #include "quorrel_session.h"
 #include "quorrel_version.h"
 
@@ -58,24 +59,16 @@ std::string ShortcutTarget(const std::string& lnk) {
     return target.empty() ? "<cannot resolve " + lnk + ">" : target;
 }
 
-std::string Lower(std::string text) {
-    for (char& ch : text) ch = static_cast<char>(tolower(static_cast<unsigned char>(ch)));
-    return text;
-}
-
-// The fixed version of a PE file's version resource, "a.b.c.d".
+// The file version in a PE file's version resource, "a.b.c.d".
 std::string FileVersion(const std::string& path) {
-    DWORD ignored = 0, size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
-    std::vector<char> data(size);
+    std::vector<char> data(GetFileVersionInfoSizeA(path.c_str(), nullptr) + 1);
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
-    if (!size || !GetFileVersionInfoA(path.c_str(), 0, size, data.data()) ||
-        !VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length) || !fixed)
+    if (!GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(data.size()), data.data()) ||
+        !VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length))
         return "<no version resource>";
-    char text[64];
-    snprintf(text, sizeof text, "%lu.%lu.%lu.%lu", fixed->dwFileVersionMS >> 16, fixed->dwFileVersionMS & 0xFFFF,
-             fixed->dwFileVersionLS >> 16, fixed->dwFileVersionLS & 0xFFFF);
-    return text;
+    return std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionMS)) +
+           "." + std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionLS));
 }
 
 // The group's folder windows, which the shell opens for CreateGroup and for ShowGroup.
@@ -109,34 +102,17 @@ std::vector<HWND> GroupWindows() {
     return ::testing::AssertionSuccess();
 }
 
-// A thread with a hidden window that answers its messages; ends at WM_QUIT.
-DWORD WINAPI KeepDesktop(void* ready) {
-    CreateWindowExA(0, "STATIC", "installer test", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-    MSG msg;
-    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);   // the thread's queue, for WM_QUIT
-    SetEvent(ready);
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
-    return 0;
-}
-
 class Setup : public ::testing::Test {
 protected:
     // Wine's desktop process, which serves "PROGMAN", ends soon after the last program
-    // with a window has; a window of the test's own keeps it, and the service, for the
-    // whole run. Its thread answers messages (DDE asks every top-level window).
+    // with a window has: a program with a window of its own keeps it for the whole run.
     static void SetUpTestSuite() {
-        HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        keeper_ = CreateThread(nullptr, 0, KeepDesktop, ready, 0, &keeperThread_);
-        WaitForSingleObject(ready, 5000);
-        CloseHandle(ready);
+        keeper_ = new harness::Program;
+        keeper_->Start(harness::BinPath("harness_fixture.exe"), harness::ExeDir());
+        keeper_->WaitForWindow(fixture::kClass);
     }
-    static void TearDownTestSuite() {
-        PostThreadMessageA(keeperThread_, WM_QUIT, 0, 0);
-        WaitForSingleObject(keeper_, 5000);
-        CloseHandle(keeper_);
-    }
-    static HANDLE keeper_;
-    static DWORD keeperThread_;
+    static void TearDownTestSuite() { delete keeper_; }
+    static harness::Program* keeper_;
 
 
     void SetUp() override {
@@ -167,12 +143,9 @@ protected:
 
     // The distribution folder made from the build, as ./dev dist makes it.
     ::testing::AssertionResult CopyBuiltDistribution() {
-        for (const DistFile& file : kDistFiles) {
-            std::string from = harness::BinPath(file.built);
-            if (!harness::FileExists(from))
-                return ::testing::AssertionFailure() << from << " is missing: the build made no " << file.built;
-            CopyFileA(from.c_str(), harness::JoinPath(dist_, file.distributed).c_str(), FALSE);
-        }
+        for (const DistFile& file : kDistFiles)
+            if (!CopyFileA(harness::BinPath(file.built).c_str(), Dist(file.distributed).c_str(), FALSE))
+                return ::testing::AssertionFailure() << "the build made no " << file.built;
         return CopySetup();
     }
     // A distribution of small files with known contents, for the installer's handling of
@@ -180,14 +153,13 @@ protected:
     ::testing::AssertionResult WriteDistribution(const char* leaveOut = "") {
         for (const DistFile& file : kDistFiles)
             if (strcmp(file.distributed, leaveOut) != 0)
-                harness::WriteFile(harness::JoinPath(dist_, file.distributed), std::string("new ") + file.installed);
+                harness::WriteFile(Dist(file.distributed), std::string("new ") + file.installed);
         return CopySetup();
     }
     ::testing::AssertionResult CopySetup() {
-        std::string to = harness::JoinPath(dist_, "setup.exe");
-        if (!CopyFileA(harness::BinPath("setup.exe").c_str(), to.c_str(), FALSE))
-            return ::testing::AssertionFailure() << "cannot copy setup.exe into " << dist_;
-        return ::testing::AssertionSuccess();
+        if (CopyFileA(harness::BinPath("setup.exe").c_str(), Dist("setup.exe").c_str(), FALSE))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "cannot copy setup.exe";
     }
 
     bool Launch() {
@@ -242,8 +214,7 @@ protected:
     LOGFONTA text_;
 };
 
-HANDLE Setup::keeper_ = nullptr;
-DWORD Setup::keeperThread_ = 0;
+harness::Program* Setup::keeper_ = nullptr;
 
 TEST_F(Setup, InstallsIntoTheDefaultFolderWithItsProgramGroup) {
     ASSERT_TRUE(CopyBuiltDistribution());
@@ -288,8 +259,8 @@ TEST_F(Setup, InstallsIntoTheDefaultFolderWithItsProgramGroup) {
                                   {"CD Quorrel Help.lnk", "CDQuorrel.hlp"},
                                   {"ReadMe File.lnk", "Readme.wri"}};
     for (auto& shortcut : shortcuts)
-        EXPECT_EQ(Lower(ShortcutTarget(harness::JoinPath(group, shortcut[0]))),
-                  Lower(std::string("C:\\CDQuorrel\\") + shortcut[1]));
+        EXPECT_STRCASEEQ(ShortcutTarget(harness::JoinPath(group, shortcut[0])).c_str(),
+                         (std::string("C:\\CDQuorrel\\") + shortcut[1]).c_str());
     EXPECT_EQ(harness::ListFiles(group).size(), 3u);
 
     // Finished: Continue does nothing, Escape leaves.

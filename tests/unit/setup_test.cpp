@@ -71,13 +71,6 @@ TEST(SetupSpace, ThresholdIsThreeHundredThousandBytes) {
     EXPECT_EQ(ClusterBytes(64, 512, 200000), 6553600000ull);
 }
 
-TEST(SetupStates, ContinueRunsOnlyBeforeTheOutcome) {
-    for (SetupState state : {kStateWelcome, kStateDriveMissing, kStateNoSpace, kStatePathTooLong})
-        EXPECT_TRUE(InstallationMayRun(state)) << state;
-    for (SetupState state : {kStateCopyFailed, kStateInstalled, kStateGroupFailed, kStateItemFailed})
-        EXPECT_FALSE(InstallationMayRun(state)) << state;
-}
-
 // A Program Manager that records what it is sent and refuses the command numbered
 // `refuse` (1 is CreateGroup).
 class RecordingShell : public ProgramManager {
