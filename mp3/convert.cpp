@@ -17,11 +17,11 @@
 #include "conversion_plan.h"
 #include "display.h"
 #include "drive.h"
-#include "engine.h"
-#include "mainwnd.h"
+#include "engine_state.h"
 #include "mci.h"
 #include "resource.h"
 #include "settings.h"
+#include "window_kit.h"
 
 namespace {
 

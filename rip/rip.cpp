@@ -12,11 +12,11 @@
 #include "akrip32.h"
 #include "display.h"
 #include "drive.h"
-#include "engine.h"
+#include "engine_state.h"
 #include "framecopy.h"
-#include "mainwnd.h"
 #include "toc.h"
 #include "wavwriter.h"
+#include "window_kit.h"
 
 namespace {
 
