@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "conversion_plan.h"
 #include "convert.h"
 #include "dialogs.h"
 #include "display.h"
@@ -225,10 +226,11 @@ void RunRipping(HWND hwnd) {
     bool ripped = RipCurrentTrack(hwnd);
     StartTimer(hwnd, kTimerDrivePoll, kPollPeriod);
     const RecordingSettings& settings = g_settings.recording;
+    bool converted = false;
     if (ripped && settings.convertToMp3 && settings.sampleRate == 44100 && settings.bitsPerSample == 16 &&
         settings.channels == 2) {
         SetCursor(g_app.busyCursor);
-        bool converted = ConvertWavToMp3(hwnd);
+        converted = ConvertWavToMp3(hwnd);
         SetCursor(LoadCursor(nullptr, IDC_ARROW));
         if (converted) {
             ReplaceEnding(g_engine.currentFileName, "mp3");
@@ -241,22 +243,33 @@ void RunRipping(HWND hwnd) {
     EnableControl(IDC_MAIN_SONGNAME, true);
     EnableControls(kTrackButtons, true);
     EnableControl(IDC_MAIN_EJECT, true);
-    EnableControl(IDC_MAIN_PLAYBACK, ripped && settings.keepWav);
+    EnableControl(IDC_MAIN_PLAYBACK, ripped && (settings.keepWav || !converted));   // the WAV file is there
 }
 
-enum WavHeaderRead { kWavRead, kWavMissing, kWavShort };
-
-// Reads the format fields of a WAV file's header (18 bytes from byte 20).
-WavHeaderRead ReadWavFormat(const char* path, WAVEFORMATEX* format) {
-    char name[kFileNameText];
-    CopyText(name, path);
-    HMMIO file = mmioOpenA(name, nullptr, MMIO_READ);
-    if (!file) return kWavMissing;
-    memset(format, 0, sizeof *format);
-    bool read = mmioSeek(file, 20, SEEK_SET) == 20 &&
-                mmioRead(file, reinterpret_cast<HPSTR>(format), sizeof *format) == sizeof *format;
-    mmioClose(file, 0);
-    return read ? kWavRead : kWavShort;
+// The check before a conversion: the WAV file's format, found by walking its chunks,
+// becomes the recording format; anything but 44,100 Hz, 16-bit stereo PCM is refused.
+// False ends the command.
+bool CheckWavToConvert(HWND hwnd) {
+    mp3::WavLayout layout;
+    if (!FindWavSound(g_engine.currentFileName, &layout)) {
+        MessageBoxA(hwnd, "I can't find this WAV file.", "File Error", MB_OK);
+        return false;
+    }
+    if (layout.kind == mp3::WavLayoutKind::kNotPcm) {   // no recording format would make it convertible
+        MessageBoxA(hwnd, "This WAV file holds compressed sound. Only uncompressed (PCM) WAV files can be converted.",
+                    "Error", MB_OK);
+        return false;
+    }
+    RecordingSettings& settings = g_settings.recording;
+    settings.bitsPerSample = layout.bitsPerSample;
+    settings.sampleRate = static_cast<int32_t>(layout.sampleRate);
+    settings.channels = layout.channels;
+    KeepToAllowedValues(&settings);   // a format the program cannot record is not kept
+    if (mp3::IsCdFormat(layout)) return true;
+    MessageBoxA(hwnd, kCdFormatRequired, "Error", MB_OK);
+    CheckMenuCommand(IDM_CONVERT, false);
+    SendCommand(hwnd, IDM_RECORDCD);
+    return false;
 }
 
 void RunConversion(HWND hwnd) {
@@ -269,27 +282,10 @@ void RunConversion(HWND hwnd) {
         return;
     }
     SetWindowTextA(g_app.songName, g_engine.currentFileName);
-    WAVEFORMATEX format;
-    WavHeaderRead header = ReadWavFormat(g_engine.currentFileName, &format);
-    if (header == kWavMissing) {
-        MessageBoxA(hwnd, "I can't find this WAV file.", "File Error", MB_OK);
-        return;
-    }
+    if (!CheckWavToConvert(hwnd)) return;
+    char mp3Path[kPathText];
+    if (mp3::Mp3PathFor(g_engine.currentFileName, mp3Path, sizeof mp3Path) && !ConfirmReplacing(hwnd, mp3Path)) return;
     RecordingSettings& settings = g_settings.recording;
-    if (header == kWavRead) {   // a file too short for its header is no CD-format file either
-        settings.bitsPerSample = format.wBitsPerSample;
-        settings.sampleRate = static_cast<int32_t>(format.nSamplesPerSec);
-        settings.channels = format.nChannels;
-    }
-    if (header != kWavRead || settings.sampleRate != 44100 || settings.bitsPerSample != 16 || settings.channels != 2) {
-        MessageBoxA(hwnd,
-                    "To convert, the WAV file must be recorded in stereo with 16 bits per sample and 44,100 samples "
-                    "per second (Click on \"Options->Recording Parameters\").",
-                    "Error", MB_OK);
-        CheckMenuCommand(IDM_CONVERT, false);
-        SendCommand(hwnd, IDM_RECORDCD);
-        return;
-    }
     if (!settings.keepWav &&
         MessageBoxA(hwnd, "Are you sure you want to delete the WAV file after conversion?", "MP3 Convert", MB_YESNO) !=
             IDYES)
@@ -303,7 +299,7 @@ void RunConversion(HWND hwnd) {
     SetCursor(LoadCursor(nullptr, IDC_ARROW));
     EnableControl(IDC_MAIN_SONGNAME, true);
     EnableControl(IDC_MAIN_EXIT, true);
-    EnableControl(IDC_MAIN_PLAYBACK, settings.keepWav);
+    EnableControl(IDC_MAIN_PLAYBACK, settings.keepWav || !converted);   // whenever the WAV file is still there
     if (settings.keepWav || !converted) {
         CopyText(g_engine.playBackFile, g_engine.currentFileName);
     } else {
@@ -439,9 +435,11 @@ void OnSave(HWND hwnd) {
     bool saved = StopAndSaveRecording(hwnd);
     bool converted = saved && g_settings.recording.convertToMp3 && ConvertWavToMp3(hwnd);
     TellWhatWasSaved(hwnd, saved, converted);
+    // A recording that could not be saved ends a batch: the next tracks would meet the same fault.
+    if (!saved && g_engine.soundRecorded) g_tracks.selectedCount = 0;
 
     bool keepWav = g_settings.recording.keepWav;
-    EnableControl(IDC_MAIN_PLAYBACK, keepWav && saved);
+    EnableControl(IDC_MAIN_PLAYBACK, saved && (keepWav || !converted));   // whenever the WAV file is there
     EnableControl(IDC_MAIN_PLAY, true);
     EnableControl(IDC_MAIN_SAVE, false);
     RestoreTransport();
