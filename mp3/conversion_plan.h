@@ -1,6 +1,7 @@
 // The converter's plain decisions: the configuration record it hands the encoder
 // library, the MP3 file's name, the chunks the sound is read in, the progress shown and
-// how long a complete MP3 file is at least. Where the sound lies: logic/wav_layout.h. No windows.h, so the rules are tested natively.
+// how long a complete MP3 file is at least (where the sound lies: logic/wav_layout.h).
+// No windows.h, so the rules are tested natively.
 #pragma once
 
 #include <cstddef>

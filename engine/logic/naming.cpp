@@ -135,7 +135,8 @@ const char* NameProblemText(NameProblem problem) {
     switch (problem) {
         case kNameReservedCharacter:
             return "A file name cannot contain any of the characters < > : \" | ? * . Please choose another song name.";
-        case kNameOnlyExtension: return "Please enter a song name for the file, not only a folder or a file name ending.";
+        case kNameOnlyExtension:
+            return "Please enter a song name for the file, not only a folder or a file name ending.";
         case kNameBadFolderPart:
             return "A folder name cannot end in a dot or a blank. Please choose another folder.";
         case kNameTooLong:

@@ -7,6 +7,8 @@
 
 #include <cmath>
 
+#include "riff_builder.h"
+
 namespace quorrel {
 namespace {
 
@@ -147,24 +149,10 @@ std::vector<int16_t> Samples(const std::string& pcm) {
     return ::testing::AssertionSuccess();
 }
 
-// ---- WAV files laid out otherwise than the canonical 44 bytes ----
-
-std::string Le(uint32_t value, int bytes) {
-    std::string out;
-    for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i));
-    return out;
-}
-std::string Chunk(const std::string& id, const std::string& body) {
-    return id + Le(static_cast<uint32_t>(body.size()), 4) + body + (body.size() % 2 ? std::string(1, '\0') : "");
-}
-// The 16 bytes of a format chunk: tag, channels, rate, byte rate, block align, bits.
-std::string FormatBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits) {
-    uint16_t align = static_cast<uint16_t>(channels * bits / 8);
-    return Le(tag, 2) + Le(channels, 2) + Le(rate, 4) + Le(rate * align, 4) + Le(align, 2) + Le(bits, 2);
-}
-std::string Riff(const std::string& chunks) {
-    return "RIFF" + Le(static_cast<uint32_t>(4 + chunks.size()), 4) + "WAVE" + chunks;
-}
+using riff::Chunk;
+using riff::FormatBody;
+using riff::Le;
+using riff::Riff;
 
 class Mp3 : public QuorrelTest {
 protected:
@@ -326,11 +314,10 @@ TEST_F(Mp3, AnExistingMp3IsAskedAboutAndNotKeepingTheWavAsksToo) {
 TEST_F(Mp3, WavFilesWithMoreChunksConvertExactlyTheirSound) {
     LaunchWith(128, 3, false, false);
     const std::string sound = TrackPcm(2), cd = FormatBody(1, 2, 44100, 16);
-    const std::string pcmGuid("\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
     const std::string info = Chunk("LIST", "INFOISFT" + Le(9, 4) + "A Writer" + std::string(1, '\0'));
     const std::pair<const char*, std::string> files[] = {
         {"tagged", Riff(info + Chunk("fmt ", cd) + Chunk("data", sound))},
-        {"wide", Riff(Chunk("fmt ", FormatBody(0xFFFE, 2, 44100, 16) + Le(22, 2) + Le(16, 2) + Le(3, 4) + pcmGuid) +
+        {"wide", Riff(Chunk("fmt ", riff::ExtensibleBody(riff::kPcmGuid)) +
                       Chunk("JUNK", std::string(28, '\0')) + Chunk("data", sound) + info)},
         {"packed", Riff(Chunk("fmt ", cd + Le(0, 2)) + Chunk("data", sound) + Chunk("id3 ", std::string(3001, 'T')))},
     };
@@ -377,8 +364,8 @@ TEST_F(Mp3, A22050HzWavIsRefusedAndTheSourceBecomesRecordFromCd) {
     // A format the program cannot record is refused too, but not taken into the
     // settings: what Save Settings writes stays in the allowed values.
     ASSERT_TRUE(app_.SendCommand(kConvert));
-    ASSERT_TRUE(harness::WriteFile(ScratchPath("high.wav"),
-                                   Riff(Chunk("fmt ", FormatBody(1, 2, 48000, 24)) + Chunk("data", std::string(6000, 'h')))));
+    std::string high = Riff(Chunk("fmt ", FormatBody(1, 2, 48000, 24)) + Chunk("data", std::string(6000, 'h')));
+    ASSERT_TRUE(harness::WriteFile(ScratchPath("high.wav"), high));
     PressPlayFor("high");
     EXPECT_EQ(app_.AnswerMessageBox("Error", "OK").text, kFormatRefusal);
     ASSERT_TRUE(Settled());

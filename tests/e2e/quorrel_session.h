@@ -259,7 +259,8 @@ public:
     }
     ~ReadOnlyFolder() {
         int code = -1;
-        if (!unix_.empty()) harness::RunUnixShell("chattr -i '" + unix_ + "'; chmod u+w '" + unix_ + "'", workDir_, &code);
+        if (unix_.empty()) return;
+        harness::RunUnixShell("chattr -i '" + unix_ + "'; chmod u+w '" + unix_ + "'", workDir_, &code);
     }
     ReadOnlyFolder(const ReadOnlyFolder&) = delete;
     ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;

@@ -129,7 +129,8 @@ TEST_F(RipSession, ABadSectorEndsTheRipWithAMessageAndNoFile) {
     ASSERT_TRUE(harness::WriteFile(ScratchPath("scratched.wav"), "an older rip"));
     PressPlayFor("Scratched");
     ASSERT_TRUE(app_.Answer(app_.WaitForMessageBox("scratched.wav"), "OK"));
-    EXPECT_EQ(app_.AnswerMessageBox("Message", "OK").text, "Error reading the CD at frame 230: the track was not ripped.");
+    EXPECT_EQ(app_.AnswerMessageBox("Message", "OK").text,
+              "Error reading the CD at frame 230: the track was not ripped.");
     ASSERT_TRUE(RipOver());
     EXPECT_EQ(harness::ReadFileOrEmpty(ScratchPath("scratched.wav")), "an older rip");
 

@@ -9,6 +9,7 @@
 
 #include "conversion_plan.h"
 #include "encoder_config.h"
+#include "riff_builder.h"
 #include "wav_layout.h"
 
 namespace {
@@ -151,31 +152,19 @@ TEST(ConversionPlan, ChunksOfAFileWith10000SoundBytes) {
 
 // ---- where the sound of a WAV file lies ----
 
-std::string Le(uint32_t value, int bytes) {
-    std::string out;
-    for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i));
-    return out;
-}
-std::string Chunk(const std::string& id, const std::string& body) {
-    return id + Le(static_cast<uint32_t>(body.size()), 4) + body + (body.size() % 2 ? std::string(1, '\0') : "");
-}
-// A format chunk's body: tag, channels, rate, byte rate, block align, bits (16 bytes).
-std::string Format(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits) {
-    uint16_t align = static_cast<uint16_t>(channels * bits / 8);
-    return Le(tag, 2) + Le(channels, 2) + Le(rate, 4) + Le(rate * align, 4) + Le(align, 2) + Le(bits, 2);
-}
-std::string Extensible(const std::string& subFormat) {
-    return Format(0xFFFE, 2, 44100, 16) + Le(22, 2) + Le(16, 2) + Le(3, 4) + subFormat;
-}
-const std::string kPcmGuid("\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
-std::string Riff(const std::string& chunks) { return "RIFF" + Le(static_cast<uint32_t>(4 + chunks.size()), 4) + "WAVE" + chunks; }
+using riff::Chunk;
+using riff::ExtensibleBody;
+using riff::FormatBody;
+using riff::kPcmGuid;
+using riff::Le;
+using riff::Riff;
 
 mp3::WavLayout Layout(const std::string& file) {
     return mp3::FindWavLayout(reinterpret_cast<const uint8_t*>(file.data()), file.size(), file.size());
 }
 
 TEST(WavLayout, TheDataChunkIsFoundWhereverItLies) {
-    const std::string sound(10000, 's'), cd = Format(1, 2, 44100, 16);
+    const std::string sound(10000, 's'), cd = FormatBody(1, 2, 44100, 16);
     const std::string list = Chunk("LIST", "INFOISFT" + Le(5, 4) + "Tool\0");   // odd: padded
     struct Case {
         const char* what;
@@ -187,7 +176,7 @@ TEST(WavLayout, TheDataChunkIsFoundWhereverItLies) {
         {"JUNK before the data", Riff(Chunk("fmt ", cd) + Chunk("JUNK", std::string(28, '\0')) + Chunk("data", sound)),
          44 + 36},
         {"an 18-byte format chunk", Riff(Chunk("fmt ", cd + Le(0, 2)) + Chunk("data", sound)), 46},
-        {"extensible with the PCM sub-format", Riff(Chunk("fmt ", Extensible(kPcmGuid)) + Chunk("data", sound)),
+        {"extensible with the PCM sub-format", Riff(Chunk("fmt ", ExtensibleBody(kPcmGuid)) + Chunk("data", sound)),
          44 + 24},
     };
     for (const Case& c : cases) {
@@ -209,13 +198,14 @@ TEST(WavLayout, TheDataChunkIsFoundWhereverItLies) {
 TEST(WavLayout, CompressedOrFloatSoundIsRefusedAndOtherFormatsReported) {
     const std::string sound(400, 's');
     const std::string floatGuid = std::string(1, '\x03') + kPcmGuid.substr(1);
-    for (const std::string& format : {Format(0x55, 2, 44100, 0), Format(3, 2, 44100, 32), Extensible(floatGuid),
-                                      Format(0xFFFE, 2, 44100, 16) /* no sub-format */}) {
+    const std::string noSubFormat = FormatBody(0xFFFE, 2, 44100, 16);
+    for (const std::string& format :
+         {FormatBody(0x55, 2, 44100, 0), FormatBody(3, 2, 44100, 32), ExtensibleBody(floatGuid), noSubFormat}) {
         mp3::WavLayout layout = Layout(Riff(Chunk("fmt ", format) + Chunk("data", sound)));
         EXPECT_EQ(layout.kind, mp3::WavLayoutKind::kNotPcm);
         EXPECT_FALSE(mp3::IsCdFormat(layout) || mp3::HasSound(layout));
     }
-    mp3::WavLayout low = Layout(Riff(Chunk("fmt ", Format(1, 1, 22050, 8)) + Chunk("data", sound)));
+    mp3::WavLayout low = Layout(Riff(Chunk("fmt ", FormatBody(1, 1, 22050, 8)) + Chunk("data", sound)));
     EXPECT_EQ(low.kind, mp3::WavLayoutKind::kChunks);
     EXPECT_EQ(low.channels, 1);
     EXPECT_EQ(low.sampleRate, 22050u);
@@ -224,12 +214,12 @@ TEST(WavLayout, CompressedOrFloatSoundIsRefusedAndOtherFormatsReported) {
 }
 
 TEST(WavLayout, WithoutAChunkListTheCanonicalLayoutHolds) {
-    std::string canonical = Riff(Chunk("fmt ", Format(1, 2, 44100, 16)) + Chunk("data", std::string(100, 's')));
+    std::string canonical = Riff(Chunk("fmt ", FormatBody(1, 2, 44100, 16)) + Chunk("data", std::string(100, 's')));
     std::string raw = "NOTRIFF!" + canonical.substr(8);
     std::string broken = canonical;
     broken.replace(40, 4, Le(0, 4));
     broken.replace(16, 4, Le(0x7FFFFFF0, 4));   // a format chunk running past the end
-    std::string dataFirst = Riff(Chunk("data", std::string(100, 's')) + Chunk("fmt ", Format(1, 2, 44100, 16)));
+    std::string dataFirst = Riff(Chunk("data", std::string(100, 's')) + Chunk("fmt ", FormatBody(1, 2, 44100, 16)));
     for (const std::string& file : {raw, broken, dataFirst}) {
         mp3::WavLayout layout = Layout(file);
         EXPECT_EQ(layout.kind, mp3::WavLayoutKind::kCanonical);

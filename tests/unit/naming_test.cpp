@@ -100,7 +100,8 @@ TEST(Naming, TheMessageSaysWhichCharacterOrDeviceIsAtFault) {
     };
     EXPECT_EQ(message("what?"), "A file name cannot contain the character ?. Please choose another name.");
     EXPECT_EQ(message("sub|x\\a*b"), "A file name cannot contain the character |. Please choose another name.");
-    EXPECT_EQ(message("tab\there"), "A file name cannot contain control characters (code 9). Please choose another name.");
+    EXPECT_EQ(message("tab\there"),
+              "A file name cannot contain control characters (code 9). Please choose another name.");
     EXPECT_EQ(message("Nul .wav"), "\"Nul\" is the name of a device, not of a file. Please choose another name.");
     EXPECT_EQ(message("..."), NameProblemText(kNameOnlyDots));
     EXPECT_EQ(message(std::string(252, 'x').c_str()), NameProblemText(kNameTooLong));

@@ -120,7 +120,8 @@ TEST(SetUpSelection, KeepsTheFirstHundredThatCanBeRecorded) {
     EXPECT_EQ(LeftOutMessage(table, entries, kept),
               "No track has the name \"Gone\", \"Nobody0\", \"Nobody1\", \"Nobody2\", \"Nobody3\", \"Nobody4\", "
               "\"Nobody5\", \"Nobody6\" and 2 more, so these entries are left out. Add the track again from the "
-              "left-hand list to record it.\n\nOnly 100 tracks are recorded at a time: the last 50 entries are left out.");
+              "left-hand list to record it.\n\nOnly 100 tracks are recorded at a time: the last 50 entries are left "
+              "out.");
     EXPECT_EQ(LeftOutMessage(table, {"Track1"}, {0}), "");
 }
 
