@@ -2,11 +2,11 @@
 // used to choose the WAV file a recording is saved into or the WAV file to convert.
 #include "dialogs.h"
 
-#include "engine.h"
-#include "mainwnd.h"
+#include "engine_state.h"
 #include "naming.h"
 #include "resource.h"
 #include "track_table.h"
+#include "window_kit.h"
 
 ChooserState g_chooser;
 

@@ -6,10 +6,10 @@
 #include <cstdint>
 
 #include "dialogs.h"
-#include "engine.h"
-#include "mainwnd.h"
+#include "engine_state.h"
 #include "resource.h"
 #include "settings.h"
+#include "window_kit.h"
 
 namespace {
 

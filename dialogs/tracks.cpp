@@ -19,12 +19,12 @@
 #include "dialogs.h"
 #include "display.h"
 #include "drive.h"
-#include "engine.h"
-#include "mainwnd.h"
+#include "engine_state.h"
 #include "mci.h"
 #include "naming.h"
 #include "resource.h"
 #include "track_selection.h"
+#include "window_kit.h"
 
 namespace {
 

@@ -1,32 +1,11 @@
-// The recording engine's process-wide state: the source mode, the recording and
-// play-back flags, the clock and the names of the files being made.
+// The recording engine's commands: Play and Save with their steps, the clock tick and
+// the click in the window, play-back and transport, the source commands. Their state is
+// g_engine (engine_state.h).
 #pragma once
 
 #include <windows.h>
-#include <mmsystem.h>
 
-#include "clock.h"
-#include "source_table.h"
-
-constexpr size_t kFileNameText = 256;   // current file name: 255 characters
-constexpr size_t kPathText = 260;       // play-back file and folders: 259 characters
-
-struct EngineState {
-    SourceMode mode;
-    bool recording;        // a sound-card recording (or an armed partial one) is under way
-    bool soundRecorded;    // the wave device has been told to record since it was opened
-    bool trackEndWatch;    // the CD plays the recorded track; its end saves the recording
-    bool playBack;         // a play-back is under way
-    ElapsedClock elapsed;   // the time display's count of the recording or play-back
-    char currentFileName[kFileNameText];
-    char playBackFile[kPathText];
-    char cdBatchFolder[kPathText];   // drive and folder of the first file of a recorded batch
-    char ripBatchFolder[kPathText];  // the same for a ripped batch
-    MCIDEVICEID waveDevice;          // "wave" while recording, "newwave" while playing back
-    MCI_WAVE_SET_PARMS waveFormat;
-};
-
-extern EngineState g_engine;
+#include "engine_state.h"
 
 // The recording engine (commands 102 and 103, timer 1, clicks in the window).
 void OnPlay(HWND hwnd);
@@ -41,6 +20,23 @@ bool RunNamingSteps(HWND hwnd);
 // itself stays until a new one replaces it.
 bool ConfirmReplacing(HWND hwnd, const char* path);
 bool EnoughDiskSpace();
+
+// The Play command's step in Rip from CD (ripping.cpp) and in Convert WAV to MP3
+// (conversion.cpp); the sound-card recording is the step of every other source.
+void RunRipping(HWND hwnd);
+void RunConversion(HWND hwnd);
+
+// What the steps share (recorder.cpp).
+extern const char kEnterPrompt[];   // the prompt line of a window ready for the next Play
+// Enables or grays the menu commands a recording must leave alone.
+void EnableRecordingMenus(bool enabled);
+// True while a batch of chosen tracks is set up (Tracks to Record...).
+bool BatchSetUp();
+// Keeps drive + folder of the current file name in `folder`.
+void KeepFolderOfCurrentFile(char (&folder)[kPathText]);
+// The song name of track t in a batch: the batch folder, the track's name and ".wav",
+// in lower case; it becomes the current file name and the song name field's text.
+void NameBatchTrack(const char* folder, int track);
 
 // Play-back and transport (commands 104–106, 108–111).
 void OnPlayBack(HWND hwnd);

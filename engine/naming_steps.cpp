@@ -10,10 +10,10 @@
 #include "display.h"
 #include "drive.h"
 #include "engine.h"
-#include "mainwnd.h"
 #include "naming.h"
 #include "resource.h"
 #include "settings.h"
+#include "window_kit.h"
 
 namespace {
 

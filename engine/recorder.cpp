@@ -1,37 +1,31 @@
 // The recording engine: the Play and Save commands, the clock tick and the click on the
-// time display. A sound-card recording goes through the MCI "waveaudio" device opened
-// as "wave"; in Record from CD and Partial CD Recording the CD plays the track meanwhile
-// and the clock tick saves the recording when the CD stops at the track's end.
+// time display. Play records through the sound card here and hands a rip to
+// ripping.cpp and a conversion to conversion.cpp. A sound-card recording goes through
+// the MCI "waveaudio" device opened as "wave"; in Record from CD and Partial CD
+// Recording the CD plays the track meanwhile and the clock tick saves the recording
+// when the CD stops at the track's end.
 #include <cstdio>
 #include <cstring>
 
-#include "conversion_plan.h"
 #include "convert.h"
 #include "dialogs.h"
 #include "display.h"
 #include "drive.h"
 #include "engine.h"
-#include "mainwnd.h"
 #include "mci.h"
 #include "naming.h"
 #include "resource.h"
-#include "rip.h"
 #include "settings.h"
+#include "window_kit.h"
 
 namespace {
 
 const int kRecordingMenus[] = {IDM_WAVPARAMS, IDM_RIP, IDM_RECORDCD, IDM_LINEIN, IDM_CONVERT, IDM_PARTIAL, IDM_TRACKS};
-const char kEnterPrompt[] = "Enter song name or click here:";
 const DWORD kFormatFlags = MCI_SET_TIME_FORMAT | MCI_WAVE_SET_FORMATTAG | MCI_WAVE_SET_CHANNELS |
                            MCI_WAVE_SET_SAMPLESPERSEC | MCI_WAVE_SET_AVGBYTESPERSEC | MCI_WAVE_SET_BLOCKALIGN |
                            MCI_WAVE_SET_BITSPERSAMPLE;
 
 bool CdPlayed() { return IsCdPlayed(g_engine.mode); }
-bool BatchSetUp() { return g_tracks.selectedCount > 0; }
-
-void EnableRecordingMenus(bool enabled) {
-    for (int id : kRecordingMenus) EnableMenuCommand(id, enabled);
-}
 
 MCIERROR WaveCommand(UINT message, DWORD_PTR flags, void* params) {
     return mciSendCommandA(g_engine.waveDevice, message, flags, reinterpret_cast<DWORD_PTR>(params));
@@ -98,27 +92,6 @@ bool StartWaveRecording(HWND hwnd) {
     if (!Succeeded(hwnd, WaveCommand(MCI_RECORD, 0, &record), "Record Wave Error")) return false;
     g_engine.soundRecorded = true;
     return true;
-}
-
-// Keeps drive + folder of the current file name in `folder`.
-void KeepFolderOfCurrentFile(char (&folder)[kPathText]) {
-    NameParts parts;
-    SplitName(g_engine.currentFileName, &parts);
-    CopyText(folder, parts.drive);
-    size_t used = strlen(folder);
-    CopyText(folder + used, sizeof folder - used, parts.folder);
-}
-
-// The song name of track t in a batch: the batch folder, the track's name and ".wav",
-// in lower case.
-void NameBatchTrack(const char* folder, int track) {
-    char name[kFileNameText];
-    // The ".wav" ending always stays: a name that would not fit is shortened before it.
-    int room = static_cast<int>(sizeof name) - 1 - static_cast<int>(strlen(folder)) - 4;
-    snprintf(name, sizeof name, "%s%.*s.wav", folder, room > 0 ? room : 0, g_tracks.trackNames[track]);
-    LowerAscii(name);
-    CopyText(g_engine.currentFileName, name);
-    SetWindowTextA(g_app.songName, name);
 }
 
 // A batch: the next chosen track becomes the current track, recorded under its name in
@@ -194,120 +167,6 @@ void StartPartialRecording(HWND hwnd) {
     EnableControl(IDC_MAIN_SAVE, true);
     EnableControl(IDC_MAIN_PLAY, false);
     SetPromptLine(hwnd, "Click on Save to stop...");
-}
-
-// After a rip in a batch: the next chosen track is ripped inside a nested Play. True
-// when it was, false when the batch is over (or there is none).
-bool RipNextBatchTrack(HWND hwnd) {
-    if (!BatchSetUp()) return false;
-    if (++g_tracks.nextSelected >= g_tracks.selectedCount) {
-        g_tracks.selectedCount = 0;
-        return false;
-    }
-    if (g_tracks.nextSelected == 1) KeepFolderOfCurrentFile(g_engine.ripBatchFolder);
-    int track = g_tracks.selected[g_tracks.nextSelected];
-    if (track < 1 || track > kMaxTrack) track = 1;
-    SetCurrentTrack(&g_tracks, track);
-    NameBatchTrack(g_engine.ripBatchFolder, track);
-    QueryTrackLength(track, g_tracks.currentLength, sizeof g_tracks.currentLength);
-    InvalidateArea(hwnd, kTrackNumberArea);
-    InvalidateArea(hwnd, kTrackLengthArea);
-    UpdateWindow(hwnd);
-    SendCommand(hwnd, IDC_MAIN_PLAY);
-    return true;
-}
-
-void RunRipping(HWND hwnd) {
-    const int off[] = {IDC_MAIN_PLAYBACK, IDC_MAIN_EJECT};
-    EnableControls(off, false);
-    EnableControls(kTrackButtons, false);
-    KillTimer(hwnd, kTimerDrivePoll);
-    UpdateWindow(g_app.songName);
-    bool ripped = RipCurrentTrack(hwnd);
-    StartTimer(hwnd, kTimerDrivePoll, kPollPeriod);
-    const RecordingSettings& settings = g_settings.recording;
-    bool converted = false;
-    if (ripped && settings.convertToMp3 && settings.sampleRate == 44100 && settings.bitsPerSample == 16 &&
-        settings.channels == 2) {
-        SetCursor(g_app.busyCursor);
-        converted = ConvertWavToMp3(hwnd);
-        SetCursor(LoadCursor(nullptr, IDC_ARROW));
-        if (converted) {
-            ReplaceEnding(g_engine.currentFileName, "mp3");
-            SetWindowTextA(g_app.songName, g_engine.currentFileName);
-        }
-    }
-    if (RipNextBatchTrack(hwnd)) return;   // the nested Play finishes the batch
-    SetPromptLine(hwnd, kEnterPrompt);
-    EnableRecordingMenus(true);
-    EnableControl(IDC_MAIN_SONGNAME, true);
-    EnableControls(kTrackButtons, true);
-    EnableControl(IDC_MAIN_EJECT, true);
-    EnableControl(IDC_MAIN_PLAYBACK, ripped && (settings.keepWav || !converted));   // the WAV file is there
-}
-
-// The check before a conversion: the WAV file's format, found by walking its chunks,
-// becomes the recording format; anything but 44,100 Hz, 16-bit stereo PCM is refused.
-// False ends the command.
-bool CheckWavToConvert(HWND hwnd) {
-    mp3::WavLayout layout;
-    if (!FindWavSound(g_engine.currentFileName, &layout)) {
-        MessageBoxA(hwnd, "I can't find this WAV file.", "File Error", MB_OK);
-        return false;
-    }
-    if (layout.kind == mp3::WavLayoutKind::kNotPcm) {   // no recording format would make it convertible
-        MessageBoxA(hwnd, "This WAV file holds compressed sound. Only uncompressed (PCM) WAV files can be converted.",
-                    "Error", MB_OK);
-        return false;
-    }
-    RecordingSettings& settings = g_settings.recording;
-    settings.bitsPerSample = layout.bitsPerSample;
-    settings.sampleRate = static_cast<int32_t>(layout.sampleRate);
-    settings.channels = layout.channels;
-    KeepToAllowedValues(&settings);   // a format the program cannot record is not kept
-    if (mp3::IsCdFormat(layout)) return true;
-    MessageBoxA(hwnd, kCdFormatRequired, "Error", MB_OK);
-    CheckMenuCommand(IDM_CONVERT, false);
-    SendCommand(hwnd, IDM_RECORDCD);
-    return false;
-}
-
-void RunConversion(HWND hwnd) {
-    char typed[kFileNameText - 1] = {};
-    GetWindowTextA(g_app.songName, typed, sizeof typed);
-    NameParts parts;
-    SplitName(typed, &parts);
-    if (!BuildWavName(parts, g_engine.currentFileName, sizeof g_engine.currentFileName)) {
-        MessageBoxA(hwnd, NameProblemText(kNameTooLong), "FileName Error", MB_OK);
-        return;
-    }
-    SetWindowTextA(g_app.songName, g_engine.currentFileName);
-    if (!CheckWavToConvert(hwnd)) return;
-    char mp3Path[kPathText];
-    if (mp3::Mp3PathFor(g_engine.currentFileName, mp3Path, sizeof mp3Path) && !ConfirmReplacing(hwnd, mp3Path)) return;
-    RecordingSettings& settings = g_settings.recording;
-    if (!settings.keepWav &&
-        MessageBoxA(hwnd, "Are you sure you want to delete the WAV file after conversion?", "MP3 Convert", MB_YESNO) !=
-            IDYES)
-        settings.keepWav = true;
-    SetCursor(g_app.busyCursor);
-    const int off[] = {IDC_MAIN_PLAYBACK, IDC_MAIN_EXIT, IDC_MAIN_SONGNAME};
-    EnableControls(off, false);
-    UpdateWindow(g_app.songName);
-    KillTimer(hwnd, kTimerDrivePoll);
-    bool converted = ConvertWavToMp3(hwnd);
-    SetCursor(LoadCursor(nullptr, IDC_ARROW));
-    EnableControl(IDC_MAIN_SONGNAME, true);
-    EnableControl(IDC_MAIN_EXIT, true);
-    EnableControl(IDC_MAIN_PLAYBACK, settings.keepWav || !converted);   // whenever the WAV file is still there
-    if (settings.keepWav || !converted) {
-        CopyText(g_engine.playBackFile, g_engine.currentFileName);
-    } else {
-        ReplaceEnding(g_engine.currentFileName, "mp3");
-        SetWindowTextA(g_app.songName, g_engine.currentFileName);
-    }
-    SetPromptLine(hwnd, kEnterPrompt);
-    StartTimer(hwnd, kTimerDrivePoll, kPollPeriod);
 }
 
 // A Play after the last track of a batch was abandoned finds no next track: the batch
@@ -391,6 +250,34 @@ void AbandonRecording(HWND hwnd) {
 }
 
 }  // namespace
+
+// Shared with the rip and conversion steps (engine.h).
+const char kEnterPrompt[] = "Enter song name or click here:";
+
+void EnableRecordingMenus(bool enabled) {
+    for (int id : kRecordingMenus) EnableMenuCommand(id, enabled);
+}
+
+bool BatchSetUp() { return g_tracks.selectedCount > 0; }
+
+void KeepFolderOfCurrentFile(char (&folder)[kPathText]) {
+    NameParts parts;
+    SplitName(g_engine.currentFileName, &parts);
+    CopyText(folder, parts.drive);
+    size_t used = strlen(folder);
+    CopyText(folder + used, sizeof folder - used, parts.folder);
+}
+
+void NameBatchTrack(const char* folder, int track) {
+    char name[kFileNameText];
+    // The ".wav" ending always stays: a name that would not fit is shortened before it.
+    int room = static_cast<int>(sizeof name) - 1 - static_cast<int>(strlen(folder)) - 4;
+    snprintf(name, sizeof name, "%s%.*s.wav", folder, room > 0 ? room : 0, g_tracks.trackNames[track]);
+    LowerAscii(name);
+    CopyText(g_engine.currentFileName, name);
+    SetWindowTextA(g_app.songName, name);
+}
+
 
 void OnPlay(HWND hwnd) {
     if (g_engine.mode == kSourceConvert) {

@@ -5,11 +5,9 @@
 #include "display.h"
 #include "drive.h"
 #include "engine.h"
-#include "mainwnd.h"
 #include "resource.h"
 #include "settings.h"
-
-EngineState g_engine = {kSourceNone, false, false, false, false, {0, 0}, "untitled", "", "", "", 0, {}};
+#include "window_kit.h"
 
 namespace {
 

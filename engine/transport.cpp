@@ -5,9 +5,9 @@
 #include "display.h"
 #include "drive.h"
 #include "engine.h"
-#include "mainwnd.h"
 #include "mci.h"
 #include "resource.h"
+#include "window_kit.h"
 
 namespace {
 

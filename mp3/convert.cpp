@@ -21,13 +21,13 @@
 #include "conversion_plan.h"
 #include "display.h"
 #include "drive.h"
-#include "engine.h"
-#include "mainwnd.h"
+#include "engine_state.h"
 #include "mci.h"
 #include "naming.h"
 #include "resource.h"
 #include "settings.h"
 #include "wav_layout.h"
+#include "window_kit.h"
 
 namespace {
 

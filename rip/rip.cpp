@@ -15,12 +15,12 @@
 #include "akrip32.h"
 #include "display.h"
 #include "drive.h"
-#include "engine.h"
+#include "engine_state.h"
 #include "framecopy.h"
-#include "mainwnd.h"
 #include "naming.h"
 #include "toc.h"
 #include "wavwriter.h"
+#include "window_kit.h"
 
 namespace {
 

@@ -310,39 +310,9 @@ TEST_F(RigCd, UnsupportedRequestsAndTheUnopenedWaveDevice) {
                                  : static_cast<MCIERROR>(MCIERR_INVALID_DEVICE_NAME));
 }
 
-// A hidden window that collects MM_MCINOTIFY (wParam: status, lParam: device id).
-class NotifyWindow {
-public:
-    NotifyWindow() {
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "RigCdNotifyTest";
-        RegisterClassA(&wc);
-        window_ = CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-    }
-    ~NotifyWindow() { DestroyWindow(window_); }
-    HWND handle() const { return window_; }
-    // The statuses that arrived within `ms` milliseconds, as "device:status" pairs.
-    std::vector<std::pair<LPARAM, WPARAM>> Collect(DWORD ms) {
-        std::vector<std::pair<LPARAM, WPARAM>> got;
-        DWORD start = GetTickCount();
-        MSG msg;
-        while (GetTickCount() - start < ms) {
-            while (PeekMessageA(&msg, window_, MM_MCINOTIFY, MM_MCINOTIFY, PM_REMOVE))
-                got.emplace_back(msg.lParam, msg.wParam);
-            Sleep(10);
-        }
-        return got;
-    }
-
-private:
-    HWND window_ = nullptr;
-};
-
 TEST_F(RigCd, NotifiesAbortedSupersededAndSuccessful) {
     Open();
-    NotifyWindow notify;
+    harness::NotifyWindow notify;
     ASSERT_NE(notify.handle(), nullptr);
     LPARAM id = mciGetDeviceIDA("cd");
     ASSERT_EQ(Error("set cd time format tmsf"), 0u);

@@ -234,45 +234,13 @@ TEST_F(RigWave, FormatAndSaveErrors) {
     EXPECT_EQ(wav.rate, 22050);
 }
 
-// A hidden window that collects MM_MCINOTIFY as (device id, status) pairs.
-class NotifyWindow {
-public:
-    NotifyWindow() {
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "RigWaveNotifyTest";
-        RegisterClassA(&wc);
-        window_ = CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-    }
-    ~NotifyWindow() { DestroyWindow(window_); }
-    HWND handle() const { return window_; }
-    // Waits up to `ms` for the first notification; false when none came.
-    bool Wait(DWORD ms, LPARAM* device, WPARAM* status) {
-        DWORD start = GetTickCount();
-        MSG msg;
-        do {
-            if (PeekMessageA(&msg, window_, MM_MCINOTIFY, MM_MCINOTIFY, PM_REMOVE)) {
-                *device = msg.lParam;
-                *status = msg.wParam;
-                return true;
-            }
-            Sleep(5);
-        } while (GetTickCount() - start < ms);
-        return false;
-    }
-
-private:
-    HWND window_ = nullptr;
-};
-
 TEST_F(RigWave, PlayBackNotifiesItsEndOrItsAbort) {
     // Half a second of 22,050 Hz mono.
     std::vector<uint8_t> pcm(22050);
     std::vector<uint8_t> bytes = rig::MakeWavFile({22050, 16, 1}, pcm);
     std::string path = harness::JoinPath(dir_, "half.wav");
     ASSERT_TRUE(harness::WriteFile(path, std::string(bytes.begin(), bytes.end())));
-    NotifyWindow notify;
+    harness::NotifyWindow notify;
     ASSERT_NE(notify.handle(), nullptr);
 
     MCI_OPEN_PARMSA open = {};

@@ -1,4 +1,5 @@
-// Harness basics: failure reporting, paths and files, waiting, reading foreign windows.
+// Harness basics: failure reporting, paths and files, waiting, reading foreign windows,
+// collecting MCI notifications.
 #include "harness.h"
 
 #include <algorithm>
@@ -280,6 +281,45 @@ bool MessageBoxInfo::HasButton(const std::string& label) const {
                        [](char a, char c) { return std::tolower((unsigned char)a) == std::tolower((unsigned char)c); }))
             return true;
     }
+    return false;
+}
+
+// ---- MCI notifications ----
+
+NotifyWindow::NotifyWindow() {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "HarnessNotifyWindow";
+    RegisterClassA(&wc);   // fails harmlessly when an earlier window registered it
+    window_ = CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+}
+
+NotifyWindow::~NotifyWindow() { DestroyWindow(window_); }
+
+std::vector<std::pair<LPARAM, WPARAM>> NotifyWindow::Collect(DWORD ms) {
+    std::vector<std::pair<LPARAM, WPARAM>> got;
+    DWORD start = GetTickCount();
+    MSG msg;
+    while (GetTickCount() - start < ms) {
+        while (PeekMessageA(&msg, window_, MM_MCINOTIFY, MM_MCINOTIFY, PM_REMOVE))
+            got.emplace_back(msg.lParam, msg.wParam);
+        Sleep(10);
+    }
+    return got;
+}
+
+bool NotifyWindow::Wait(DWORD ms, LPARAM* device, WPARAM* status) {
+    DWORD start = GetTickCount();
+    MSG msg;
+    do {
+        if (PeekMessageA(&msg, window_, MM_MCINOTIFY, MM_MCINOTIFY, PM_REMOVE)) {
+            *device = msg.lParam;
+            *status = msg.wParam;
+            return true;
+        }
+        Sleep(5);
+    } while (GetTickCount() - start < ms);
     return false;
 }
 

@@ -12,7 +12,7 @@
 //     EXPECT_EQ("...", program.AnswerMessageBox("Save", "No").text);
 //     ASSERT_TRUE(program.WaitForExit(10000));
 //
-// Files: harness.cpp (paths, files, waiting, foreign windows), program.cpp (starting,
+// Files: harness.cpp (paths, files, waiting, foreign windows, MCI notifications), program.cpp (starting,
 // input, menus through the probe, the end), msgboxes.cpp (message boxes and the
 // background answerer), capture.cpp (screen pixels, BMP files), probe.cpp (e2eprobe.dll,
 // loaded into the program to read its menus), fixture.cpp (the program the harness's
@@ -32,6 +32,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace harness {
@@ -92,6 +93,26 @@ std::string ClassName(HWND window);
 std::string StripAmpersands(const std::string& label);  // "E&xit" -> "Exit", "&&" -> "&"
 RECT WindowRect(HWND window);           // screen coordinates
 RECT ClientRectOnScreen(HWND window);   // the client area in screen coordinates
+
+// ---- MCI notifications ----
+
+// A hidden message-only window that collects MM_MCINOTIFY, for tests that drive the
+// rig's drivers through winmm with "notify".
+class NotifyWindow {
+public:
+    NotifyWindow();
+    ~NotifyWindow();
+    NotifyWindow(const NotifyWindow&) = delete;
+    NotifyWindow& operator=(const NotifyWindow&) = delete;
+    HWND handle() const { return window_; }
+    // The notifications that arrived within `ms` milliseconds, as (device id, status) pairs.
+    std::vector<std::pair<LPARAM, WPARAM>> Collect(DWORD ms);
+    // Waits up to `ms` for the first notification; false when none came.
+    bool Wait(DWORD ms, LPARAM* device, WPARAM* status);
+
+private:
+    HWND window_ = nullptr;
+};
 
 // ---- message boxes ----
 

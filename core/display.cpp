@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "engine.h"
-#include "mainwnd.h"
 #include "drive.h"
+#include "engine_state.h"
+#include "window_kit.h"
 
 DisplayState g_display;
 

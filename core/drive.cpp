@@ -6,10 +6,10 @@
 #include <cstring>
 
 #include "display.h"
-#include "engine.h"
-#include "mainwnd.h"
+#include "engine_state.h"
 #include "mci.h"
 #include "resource.h"
+#include "window_kit.h"
 
 DriveWatch g_drive = {kDriveReady, false, "", 0};
 TrackTable g_tracks;

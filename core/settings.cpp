@@ -1,7 +1,7 @@
 #include "settings.h"
 
-#include "mainwnd.h"
 #include "resource.h"
+#include "window_kit.h"
 
 SettingsState g_settings = {{}, false, {0x95, 0, 0, 0}};
 

@@ -1,0 +1,31 @@
+// The recording engine's process-wide state: the source mode, the recording and
+// play-back flags, the clock and the names of the files being made. The engine's
+// commands (engine/) change it; the display, the drive watch, the rip, the conversion
+// and the dialogs read it.
+#pragma once
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include "clock.h"
+#include "source_table.h"
+
+constexpr size_t kFileNameText = 256;   // current file name: 255 characters
+constexpr size_t kPathText = 260;       // play-back file and folders: 259 characters
+
+struct EngineState {
+    SourceMode mode;
+    bool recording;        // a sound-card recording (or an armed partial one) is under way
+    bool soundRecorded;    // the wave device has been told to record since it was opened
+    bool trackEndWatch;    // the CD plays the recorded track; its end saves the recording
+    bool playBack;         // a play-back is under way
+    ElapsedClock elapsed;   // the time display's count of the recording or play-back
+    char currentFileName[kFileNameText];
+    char playBackFile[kPathText];
+    char cdBatchFolder[kPathText];   // drive and folder of the first file of a recorded batch
+    char ripBatchFolder[kPathText];  // the same for a ripped batch
+    MCIDEVICEID waveDevice;          // "wave" while recording, "newwave" while playing back
+    MCI_WAVE_SET_PARMS waveFormat;
+};
+
+extern EngineState g_engine;
