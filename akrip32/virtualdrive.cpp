@@ -1,7 +1,9 @@
 // The virtual audio rig's drive: the disc is the CUE/BIN that the rig's registry key
 // names (HKCU\Software\VirtualAudioRig, value Disc), read afresh at every call so a
 // disc change, an opened tray (DoorOpen) or new fault injection (BadSectors) shows at
-// the next read. Frames come straight from the BIN: LBA n is the BIN's n-th sector.
+// the next read. Frames come straight from the BIN: LBA n is the BIN's n-th sector,
+// less a session gap per session before n's. Audio reads of a data track or of a
+// session gap fail, as on a real drive.
 #include <windows.h>
 
 #include <algorithm>
@@ -108,7 +110,7 @@ Result VirtualReadToc(bool msf, Toc* toc) {
     rig::Disc disc;
     Result loaded = LoadCurrentDisc(ReadRigState(), &disc);
     if (loaded != kResultOk) return loaded;
-    return BuildToc(disc.trackStarts, disc.leadout, msf, toc) ? kResultOk : kResultReadError;
+    return BuildToc(disc.trackStarts, disc.leadout, msf, toc, disc.dataTracks) ? kResultOk : kResultReadError;
 }
 
 Result VirtualRead(TransferHeader* request, uint8_t* data) {
@@ -120,7 +122,10 @@ Result VirtualRead(TransferHeader* request, uint8_t* data) {
     if (result != kResultOk) return result;
     long first = static_cast<long>(request->firstFrame), frames = static_cast<long>(request->frames);
     if (HitsRange(ParseSectorRanges(state.badSectors), first, frames)) return kResultReadError;
-    result = ReadBin(disc.binPath, first, frames, data);
+    long binFirst = 0;
+    if (rig::AudioRunEnd(disc, first) < first + frames || !rig::LbaToBinFrame(disc, first, &binFirst))
+        return kResultReadError;
+    result = ReadBin(disc.binPath, binFirst, frames, data);
     if (result == kResultOk) request->delivered = static_cast<uint32_t>(frames) * kFrameBytes;
     return result;
 }

@@ -23,7 +23,9 @@ bool EnoughDiskSpace();
 
 // The Play command's step in Rip from CD (ripping.cpp) and in Convert WAV to MP3
 // (conversion.cpp); the sound-card recording is the step of every other source.
-void RunRipping(HWND hwnd);
+// RunRipping is true when it ripped a track of a batch and set up the next one, which
+// the Play command then rips in turn.
+bool RunRipping(HWND hwnd);
 void RunConversion(HWND hwnd);
 
 // What the steps share (recorder.cpp).

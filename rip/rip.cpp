@@ -38,7 +38,8 @@ void ShowProgress(HWND hwnd, const std::string& text) {
 }
 
 // The current track's first frame and length from the drive's table of contents, in
-// logical block addresses. False after telling the user why not.
+// logical block addresses. False after telling the user why not (a data track is no
+// audio to rip).
 bool FindCurrentTrack(HWND hwnd, HCDROM cd, long* start, long* length) {
     akrip::Toc toc;
     std::memset(&toc, 0, sizeof toc);
@@ -48,6 +49,12 @@ bool FindCurrentTrack(HWND hwnd, HCDROM cd, long* start, long* length) {
         return false;
     }
     int track = CurrentTrackNumber(g_tracks);
+    if (akrip::IsDataTrack(toc, track)) {
+        char text[80];
+        snprintf(text, sizeof text, "Track %d is a data track, not audio: it cannot be ripped.", track);
+        Tell(hwnd, text);
+        return false;
+    }
     if (!akrip::TrackSpan(toc, track, start, length)) {
         char text[80];
         snprintf(text, sizeof text, "Track %d is not in the table of contents of this CD.", track);

@@ -1,7 +1,8 @@
-// mkdisc CUEPATH FRAMES... [--seed N]
+// mkdisc CUEPATH FRAMES... [--seed N] [--data N]
 //
 // Writes a synthetic audio disc image: CUEPATH and, beside it, the BIN of the same
 // stem, with one track per FRAMES argument (its length in frames, 75 a second).
+// --data N makes it a CD-Extra: a data track of N sectors in a second session.
 // Exits 0 on success; prints the reason on stderr and exits 1 on bad arguments or
 // files that cannot be written.
 #include <cstdio>
@@ -16,8 +17,9 @@ namespace {
 
 void PrintUsage(FILE* to) {
     fprintf(to,
-            "usage: mkdisc CUEPATH FRAMES... [--seed N]\n"
-            "  writes CUEPATH and its BIN with one audio track per FRAMES (75 frames a second)\n");
+            "usage: mkdisc CUEPATH FRAMES... [--seed N] [--data N]\n"
+            "  writes CUEPATH and its BIN with one audio track per FRAMES (75 frames a second);\n"
+            "  --data N adds a data track of N sectors in a second session (CD-Extra)\n");
 }
 
 // A whole decimal number from 0 to `max`, digits only.
@@ -43,7 +45,7 @@ int Fail(const std::string& text) {
 int main(int argc, char** argv) {
     std::string cuePath;
     std::vector<long> frames;
-    unsigned long seed = 1;
+    unsigned long seed = 1, dataFrames = 0;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) {
@@ -54,6 +56,10 @@ int main(int argc, char** argv) {
             const char* value = arg[6] == '=' ? arg + 7 : (i + 1 < argc ? argv[++i] : "");
             if (!ParseCount(value, 0xFFFFFFFFUL, &seed))
                 return Fail(std::string("--seed needs a whole number from 0 to 4294967295, not '") + value + "'");
+        } else if (strcmp(arg, "--data") == 0 || strncmp(arg, "--data=", 7) == 0) {
+            const char* value = arg[6] == '=' ? arg + 7 : (i + 1 < argc ? argv[++i] : "");
+            if (!ParseCount(value, 450000, &dataFrames) || dataFrames == 0)
+                return Fail(std::string("--data needs a number of sectors from 1 to 450000, not '") + value + "'");
         } else if (arg[0] == '-' && arg[1] != '\0') {
             PrintUsage(stderr);
             return Fail(std::string("unknown option '") + arg + "'");
@@ -71,10 +77,11 @@ int main(int argc, char** argv) {
         return Fail(cuePath.empty() ? "no CUE path given" : "no track lengths given");
     }
     std::string error;
-    if (!discgen::WriteDisc(cuePath, frames, static_cast<uint32_t>(seed), &error)) return Fail(error);
+    if (!discgen::WriteDisc(cuePath, frames, static_cast<uint32_t>(seed), &error, static_cast<long>(dataFrames)))
+        return Fail(error);
     long total = 0;
     for (long f : frames) total += f;
-    printf("%s: %zu tracks, %ld frames (%ld:%02ld)\n", cuePath.c_str(), frames.size(), total, total / 4500,
-           total / 75 % 60);
+    printf("%s: %zu tracks, %ld frames (%ld:%02ld)%s\n", cuePath.c_str(), frames.size(), total, total / 4500,
+           total / 75 % 60, dataFrames > 0 ? ", then a data track" : "");
     return 0;
 }

@@ -292,15 +292,17 @@ protected:
         rigstate::Reset();
     }
 
-    // Writes a disc into the scratch folder; returns its .cue path.
-    std::string MakeDisc(const std::string& name, const std::vector<long>& frames, uint32_t seed = kDiscSeed) {
+    // Writes a disc into the scratch folder (a CD-Extra with `dataFrames` sectors of
+    // data after the audio tracks); returns its .cue path.
+    std::string MakeDisc(const std::string& name, const std::vector<long>& frames, uint32_t seed = kDiscSeed,
+                         long dataFrames = 0) {
         std::string cue = harness::JoinPath(dir_, name + ".cue"), error;
-        EXPECT_TRUE(discgen::WriteDisc(cue, frames, seed, &error)) << error;
+        EXPECT_TRUE(discgen::WriteDisc(cue, frames, seed, &error, dataFrames)) << error;
         return cue;
     }
-    void InsertDisc(const std::vector<long>& frames, const std::string& name = "disc") {
+    void InsertDisc(const std::vector<long>& frames, const std::string& name = "disc", long dataFrames = 0) {
         frames_ = frames;
-        rigstate::SetDisc(MakeDisc(name, frames));
+        rigstate::SetDisc(MakeDisc(name, frames, kDiscSeed, dataFrames));
         rigstate::SetDoorOpen(false);
     }
 

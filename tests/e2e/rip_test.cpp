@@ -26,8 +26,8 @@ std::string CdWavHeader(uint32_t dataBytes) {
 class RipSession : public QuorrelTest {
 protected:
     // Starts the program on the disc, switches to Rip from CD and waits for the disc.
-    void StartRipping(const std::vector<long>& frames) {
-        InsertDisc(frames);
+    void StartRipping(const std::vector<long>& frames, long dataFrames = 0) {
+        InsertDisc(frames, "disc", dataFrames);
         ASSERT_TRUE(Launch());
         ASSERT_TRUE(DiscRead());
         app_.PostCommand(kRip);
@@ -103,6 +103,40 @@ TEST_F(RipSession, MiddleAndLastTrackAreTheBinsBytes) {
     ASSERT_EQ(wav.data.size(), 60u * 2352) << "the last track ends at the lead-out";
     EXPECT_TRUE(wav.data == BinBytes(231, 60));
     ExpectIdleAfterRip();
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+// CD-Extra: the last audio track ends where the audio session ends, and the data
+// track after the session gap is refused, as a recording of it is.
+TEST_F(RipSession, ACdExtraGivesItsAudioAndRefusesItsDataTrack) {
+    StartRipping({100, 60}, 40);
+    ASSERT_TRUE(app_.ClickButton(kLastTrack));
+    ASSERT_TRUE(harness::WaitUntil([&] { return ShowsTrack("3"); }, 2000));
+    PressPlayFor("Data");
+    EXPECT_EQ(app_.AnswerMessageBox("Message", "OK").text, "Track 3 is a data track, not audio: it cannot be ripped.");
+    ASSERT_TRUE(RipOver());
+    EXPECT_FALSE(harness::FileExists(ScratchPath("data.wav")));
+
+    ASSERT_TRUE(app_.ClickButton(kPrevTrack));
+    PressPlayFor("Last Audio");
+    ASSERT_TRUE(Ripped("last audio.wav"));
+    EXPECT_TRUE(harness::ReadFileOrEmpty(ScratchPath("last audio.wav")).substr(44) == BinBytes(100, 60));
+
+    app_.PostCommand(kRecordCd);
+    ASSERT_TRUE(harness::WaitUntil([&] { return app_.MenuChecked(kRecordCd); }, 2000));
+    ASSERT_TRUE(app_.ClickButton(kLastTrack));
+    PressPlayFor("Data");
+    EXPECT_EQ(app_.AnswerMessageBox("CD Error", "OK").text,
+              "Track 3 is a data track, not audio: it cannot be recorded.");
+    EXPECT_FALSE(harness::FileExists(ScratchPath("data.wav")));
+    // The last audio track records whole (the next notice is its own), ending with its audio.
+    ASSERT_TRUE(harness::WaitUntil([&] { return app_.IsEnabled(kPlay) && !app_.IsEnabled(kSave); }, 3000));
+    ASSERT_TRUE(app_.ClickButton(kPrevTrack));
+    PressPlayFor("Recorded");
+    ASSERT_TRUE(Saved("recorded.wav", 1000 + 4000));
+    WavFile wav;
+    ASSERT_TRUE(ReadWavFile(ScratchPath("recorded.wav"), &wav));
+    EXPECT_TRUE(HoldsBetweenSilence(wav.data, TrackPcm(2), 4));
     EXPECT_EQ(ExitProgram(), 0u);
 }
 

@@ -298,6 +298,14 @@ TEST_F(Batch, RecordsEachTrackUnderItsNameInTheFirstFilesFolder) {
     EXPECT_EQ(harness::ListFiles(folder), Texts({"second song.wav", "track1.wav"}));
     EXPECT_FALSE(harness::FileExists(ScratchPath("second song.wav")));
 
+    // Play Back plays the last file saved, track 1's: the first one may go.
+    ASSERT_TRUE(DeleteFileA(harness::JoinPath(folder, "second song.wav").c_str()));
+    ASSERT_TRUE(app_.ClickButton(kPlayBack));
+    EXPECT_TRUE(harness::WaitUntil([&] { return app_.IsEnabled(kStopPlayBack); }, 3000));
+    EXPECT_TRUE(app_.NoMessageBoxWithin(300));
+    ASSERT_TRUE(app_.ClickButton(kStopPlayBack));
+    ASSERT_TRUE(harness::WaitUntil([&] { return app_.IsEnabled(kPlay); }, 3000));
+
     // The batch is over: the next Play records one track, with the usual notice.
     PressPlayFor("alone");
     ASSERT_TRUE(Recording());
@@ -329,6 +337,45 @@ TEST_F(Batch, SameTrackTwiceWithoutTheNamingQuestions) {
     EXPECT_TRUE(HoldsTrack(ScratchPath("track3.wav"), 3)) << "the second recording of track 3";
     EXPECT_TRUE(HoldsBetweenSilence(first.data, TrackPcm(3, frames_[2] - 1), 4)) << "the first recording";
     EXPECT_FALSE(harness::FileExists(ScratchPath("untitled.wav")));
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+TEST_F(Batch, AnotherDiscOrAnotherSourceEndsTheBatch) {
+    Start(kShortDisc);
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(Add(2));
+    ASSERT_TRUE(Add(3));
+    ASSERT_TRUE(Close(IDOK, "Track2.wav"));
+
+    // The door opened while track 2 records and closed on another disc: the recording
+    // ends unsaved, with no track of the batch after it, and the new disc is read.
+    ASSERT_TRUE(app_.ClickButton(kPlay));
+    ASSERT_TRUE(Recording());
+    rigstate::SetDoorOpen(true);
+    EXPECT_EQ(app_.AnswerMessageBox("CD Error", "OK", 4000).text,
+              "The CD stopped before the end of track 2 (the drive was opened or the disc was changed): the "
+              "recording was not saved.");
+    EXPECT_TRUE(harness::WaitUntil([&] { return !app_.IsEnabled(kPlay); }, 3000));
+    InsertDisc({450, 375}, "other");
+    EXPECT_TRUE(harness::WaitUntil([&] { return ShowsTrack("1") && ShowsLength(LengthText(frames_, 1)); }, 4000))
+        << "the new disc was not read";
+    EXPECT_TRUE(app_.NoMessageBoxWithin(2000));
+    EXPECT_FALSE(app_.IsEnabled(kSave));
+    EXPECT_FALSE(harness::FileExists(ScratchPath("track2.wav")));
+    EXPECT_FALSE(harness::FileExists(ScratchPath("track3.wav")));
+
+    // A batch, then Record from Line In: one Save saves one recording.
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(Add(1));
+    ASSERT_TRUE(Close(IDOK, "Track1.wav"));
+    app_.PostCommand(kLineIn);
+    ASSERT_TRUE(harness::WaitUntil([&] { return app_.MenuChecked(kLineIn) && app_.IsEnabled(kPlay); }, 3000));
+    PressPlayFor("line");
+    ASSERT_TRUE(Recording());
+    ASSERT_TRUE(SaveNow("line.wav"));
+    EXPECT_TRUE(app_.NoMessageBoxWithin(500));
+    EXPECT_FALSE(app_.IsEnabled(kSave)) << "another recording began by itself";
+    EXPECT_FALSE(harness::FileExists(ScratchPath("track1.wav")));
     EXPECT_EQ(ExitProgram(), 0u);
 }
 
@@ -424,6 +471,34 @@ TEST_F(Batch, RipsEachChosenTrackBitForBit) {
     PressPlayFor("Again");
     ASSERT_TRUE(harness::WaitUntil([&] { return harness::ReadFileOrEmpty(ScratchPath("again.wav")).size() ==
                                                 44u + 131 * 2352; }, 10000));
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+// Seventy one-frame tracks in one batch: each lands in its own file, to the last one.
+TEST_F(Batch, RipsABatchOfAnyLengthToItsEnd) {
+    const int kTracks = 70;
+    Start(std::vector<long>(kTracks, 1));
+    app_.PostCommand(kRip);
+    ASSERT_TRUE(harness::WaitUntil([&] { return app_.MenuChecked(kRip); }, 2000));
+    ASSERT_TRUE(Open());
+    for (int track = 1; track <= kTracks; ++track) ASSERT_TRUE(Add(track));
+    ASSERT_TRUE(Close(IDOK, "Track1.wav"));
+
+    app_.PostCommand(kPlay);
+    const std::string last = ScratchPath("track70.wav");
+    EXPECT_TRUE(harness::WaitUntil(
+        [&] {
+            return harness::ReadFileOrEmpty(last).size() == 44u + 2352 && app_.IsEnabled(kEject) &&
+                   app_.IsEnabled(kSongName);
+        },
+        30000))
+        << "the batch did not reach its last track";
+    EXPECT_TRUE(app_.NoMessageBoxWithin(300));
+    for (int track = 1; track <= kTracks; ++track) {
+        std::string file = harness::ReadFileOrEmpty(ScratchPath("track" + std::to_string(track) + ".wav"));
+        EXPECT_TRUE(file.size() == 44u + 2352 && file.substr(44) == TrackPcm(track)) << "track " << track;
+    }
+    EXPECT_EQ(app_.ControlText(kSongName), "track70.wav");
     EXPECT_EQ(ExitProgram(), 0u);
 }
 

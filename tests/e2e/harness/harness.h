@@ -205,6 +205,9 @@ public:
     bool MenuChecked(int commandId) { return Menu(commandId).checked; }
     bool MenuGrayed(int commandId) { return Menu(commandId).grayed; }
     std::string MenuText(int commandId) { return Menu(commandId).text; }
+    // The cursor the program shows: "busy" (hourglass), "arrow" or "other"; "" (after a
+    // failure) when the probe cannot be asked.
+    std::string CursorShape();
 
     // ---- message boxes ----
     std::vector<MessageBoxInfo> MessageBoxes() const;  // visible dialogs of the process
