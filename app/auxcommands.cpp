@@ -3,8 +3,6 @@
 #include <shellapi.h>
 #include <strsafe.h>
 
-#include <cstring>
-
 #include "background_volume.h"
 #include "quorrel_version.h"
 #include "resource.h"
@@ -30,25 +28,29 @@ public:
 
 BackgroundVolume g_background;
 
-// The folder of the running program, without a trailing backslash; "" if unknown.
-void ProgramFolder(char (&folder)[MAX_PATH]) {
-    DWORD length = GetModuleFileNameA(nullptr, folder, ARRAYSIZE(folder));
-    if (length == 0 || length >= ARRAYSIZE(folder)) length = 0;
-    folder[length] = '\0';
-    char* slash = strrchr(folder, '\\');
-    if (slash) *slash = '\0';
-    else folder[0] = '\0';
-}
-
-// Where no help viewer runs: the help as a web page beside the program, opened by the
-// shell. False when there is no such page or nothing opens it.
+// Where no help viewer runs: the help as a web page, opened by the shell. The program
+// carries the page as a resource and writes it into the temporary folder first, so it
+// opens wherever the program was installed. False when it cannot be written or nothing
+// opens it.
 bool OpenHelpPage(HWND hwnd) {
+    HRSRC found = FindResourceA(nullptr, "HelpPage", RT_RCDATA);
+    HGLOBAL loaded = found ? LoadResource(nullptr, found) : nullptr;
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    DWORD size = found ? SizeofResource(nullptr, found) : 0;
     char folder[MAX_PATH], page[MAX_PATH];
-    ProgramFolder(folder);
-    HRESULT made = folder[0] ? StringCchPrintfA(page, ARRAYSIZE(page), "%s\\%s", folder, kHelpPage)
-                             : StringCchCopyA(page, ARRAYSIZE(page), kHelpPage);
-    if (FAILED(made) || GetFileAttributesA(page) == INVALID_FILE_ATTRIBUTES) return false;
-    HINSTANCE started = ShellExecuteA(hwnd, "open", page, nullptr, folder[0] ? folder : nullptr, SW_SHOWNORMAL);
+    DWORD length = GetTempPathA(ARRAYSIZE(folder), folder);
+    if (!bytes || size == 0 || length == 0 || length >= ARRAYSIZE(folder) ||
+        FAILED(StringCchPrintfA(page, ARRAYSIZE(page), "%s%s", folder, kHelpPage)))
+        return false;
+    HANDLE file = CreateFileA(page, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool complete = WriteFile(file, bytes, size, &written, nullptr) && written == size;
+    if (!CloseHandle(file) || !complete) {
+        DeleteFileA(page);
+        return false;
+    }
+    HINSTANCE started = ShellExecuteA(hwnd, "open", page, nullptr, folder, SW_SHOWNORMAL);
     return reinterpret_cast<INT_PTR>(started) > 32;
 }
 
@@ -98,8 +100,8 @@ void OnRecordInBackground(HWND hwnd) {
 void OnHelpContents(HWND hwnd) {
     if (!WinHelpA(hwnd, kHelpFile, HELP_CONTENTS, 0) && !OpenHelpPage(hwnd))
         MessageBoxA(hwnd,
-                    "There is no help viewer on this computer, and the help page CDQuorrel.html cannot be opened "
-                    "from the program's folder.",
+                    "There is no help viewer on this computer, and the help page CDQuorrel.html cannot be opened. "
+                    "Check that a web browser is installed.",
                     "Help Error", MB_OK);
     FocusSongName();
 }
