@@ -129,7 +129,7 @@ protected:
                     lines.push_back(text.substr(at, end - at));
                 return lines.size() >= count;
             },
-            5000);
+            20000);   // a new Wine process can take seconds to start on a loaded machine
         return lines;
     }
 
@@ -161,7 +161,7 @@ TEST_F(AuxCommands, BackgroundVolumeAndAboutLeaveTheFocusWhereTheySay) {
         ScopedStandIn classic("C:\\windows\\sndvol32.exe");
         ASSERT_TRUE(app_.TypeText(kSongName, "\x16"));
         std::vector<std::string> started = StartedPrograms(2);
-        ASSERT_EQ(started.size(), 2u);
+        ASSERT_EQ(started.size(), 2u) << (started.empty() ? "nothing started" : started[0]);
         EXPECT_EQ(started[0].substr(0, started[0].find('|')), "sndvol.exe");
         EXPECT_EQ(started[1].substr(0, started[1].find('|')), "sndvol32.exe");
         EXPECT_EQ(_stricmp(started[1].substr(started[1].rfind('|') + 1).c_str(), "C:\\windows"), 0) << started[1];
