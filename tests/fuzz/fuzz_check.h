@@ -29,6 +29,7 @@ public:
         std::memcpy(bytes_.get(), text.c_str(), text.size() + 1);
     }
     const char* get() const { return bytes_.get(); }
+    char* get() { return bytes_.get(); }
 
 private:
     std::unique_ptr<char[]> bytes_;

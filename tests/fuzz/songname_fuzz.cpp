@@ -1,11 +1,13 @@
-// The naming rules over any song name a user can type, and the length reply of the
+// The naming rules over any song name a user can type, as the Play command takes it
+// (blanks trimmed, split, the stem trimmed, checked), and the length reply of the
 // disk-space estimate.
 //
-// Beyond "no fault": the split gives the name back piece by piece; a name the rules
-// accept becomes a ".wav" file name that fits the file name buffer, holds no reserved
-// character, names no folder ending in a dot or a blank and splits back into the same
-// pieces; a track name that may stand as a file's stem is accepted as a song name;
-// bounded builds never write past their buffers; comparisons ignore case both ways.
+// Beyond "no fault": trimming leaves the name without blanks around it; the split
+// gives the name back piece by piece; a name the rules accept becomes a ".wav" file
+// name that fits the file name buffer, holds no reserved character, names no folder
+// ending in a dot or a blank and splits back into the same pieces; a track name that
+// may stand as a file's stem is accepted as a song name; bounded builds and messages
+// never write past their buffers; comparisons ignore case both ways.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstring>
@@ -69,7 +71,9 @@ void CheckAcceptedName(const NameParts& parts) {
         FUZZ_CHECK(c >= 32 && !std::strchr("<>\"|?*", c));
         FUZZ_CHECK(c != ':' || (i == 1 && Lowered(file.substr(0, 1)).find_first_of("abcdefghijklmnopqrstuvwxyz") == 0));
     }
-    FUZZ_CHECK(parts.stem[0] != '\0' && !HasBadFolderPart(parts.folder));
+    const std::string stem = parts.stem;
+    FUZZ_CHECK(!stem.empty() && stem.front() != ' ' && stem.back() != ' ' && stem.find_first_not_of('.') != std::string::npos);
+    FUZZ_CHECK(!HasBadFolderPart(parts.folder));
     const NameParts again = Split(file);
     FUZZ_CHECK(!std::strcmp(again.drive, parts.drive) && !std::strcmp(again.folder, parts.folder) &&
                !std::strcmp(again.stem, parts.stem) && !std::strcmp(again.extension, ".wav"));
@@ -79,8 +83,8 @@ void CheckAcceptedName(const NameParts& parts) {
 }
 
 // Builds into a block of exactly `size` bytes: the whole text or, for a build that may
-// fail, nothing at all.
-void CheckBoundedBuilds(const NameParts& parts, size_t size) {
+// fail, nothing at all; a message, cut to the block.
+void CheckBoundedBuilds(const NameParts& parts, NameProblem problem, char character, size_t size) {
     std::unique_ptr<char[]> out(new char[size]);
     std::memset(out.get(), '#', size);
     const std::string whole = std::string(parts.drive) + parts.folder + parts.stem + ".wav";
@@ -91,6 +95,17 @@ void CheckBoundedBuilds(const NameParts& parts, size_t size) {
     Candidate(parts.stem, parts.extension, out.get(), size);
     const std::string full = Lowered(std::string(parts.stem) + parts.extension);
     FUZZ_CHECK(out.get() == full.substr(0, size - 1));
+
+    std::memset(out.get(), '#', size);
+    if (PartialFileName(whole.c_str(), out.get(), size))
+        FUZZ_CHECK(out.get() == whole + ".part");
+    else
+        FUZZ_CHECK(whole.size() + 5 >= size && out[0] == '\0');
+
+    std::memset(out.get(), '#', size);
+    NameProblemMessage(problem, character, parts.stem, out.get(), size);
+    FUZZ_CHECK(strnlen(out.get(), size) < size);
+    FUZZ_CHECK((out[0] == '\0') == (problem == kNameFine || size == 1));
 }
 
 }  // namespace
@@ -99,17 +114,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
     const size_t outSize = input.ConsumeIntegralInRange<size_t>(1, 300);
     const std::string typed = input.ConsumeRandomLengthString(400);
-    const std::string name = typed.substr(0, typed.find('\0'));
     const std::string reply = input.ConsumeRemainingBytesAsString();
 
-    const NameParts parts = Split(name);
+    fuzz::CString trimmed(typed.substr(0, typed.find('\0')));
+    TrimBlanks(trimmed.get());
+    const std::string name = trimmed.get();
+    FUZZ_CHECK(typed.find(name) != std::string::npos);
+    FUZZ_CHECK(name.empty() || (name.front() != ' ' && name.back() != ' '));
+
+    NameParts parts = Split(name);
     CheckSplit(name, parts);
-    const NameProblem problem = CheckSongName(parts, kFileName);
+    TrimStem(&parts);
+    char character = '#';
+    const NameProblem problem = CheckSongName(parts, kFileName, &character);
     FUZZ_CHECK((problem == kNameFine) == (*NameProblemText(problem) == '\0'));
+    if (problem == kNameReservedCharacter) FUZZ_CHECK(character != '\0' && character != '#');
     if (problem == kNameFine) CheckAcceptedName(parts);
-    CheckBoundedBuilds(parts, outSize);
+    CheckBoundedBuilds(parts, problem, character, outSize);
 
     // A track name that may be a file's stem, recorded in a batch as "<name>.wav".
+    FUZZ_CHECK(CanBeFileStem(name.c_str()) == (CheckFileStem(name.c_str()) == kNameFine));
     if (CanBeFileStem(name.c_str())) {
         FUZZ_CHECK(!name.empty() && name.find_first_of("<>:\"/\\|?*") == std::string::npos);
         if (name.size() + 4 < kFileName) FUZZ_CHECK(CheckSongName(Split(name + ".wav"), kFileName) == kNameFine);

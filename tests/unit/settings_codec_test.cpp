@@ -84,10 +84,12 @@ TEST(SettingsFile, ShortOrZeroBitsFileGivesDefaults) {
     ExpectDefaults(ReadAsProgram("123456"));
     // Bits per sample reading 0 resets every field, valid or not.
     ExpectDefaults(ReadAsProgram(std::string("xxxxxx") + "0" + '\0' + "11025" + "1" + "32" + '\0' + "2" + "0" + "1"));
-    // Seven bytes whose byte 6 is a digit other than 0: the rest reads as 0 / false.
-    RecordingSettings s = ReadAsProgram("xxxxxx9");
-    EXPECT_EQ(s.bitsPerSample, 9);
-    EXPECT_EQ(s.sampleRate, 0);
+    // Seven bytes whose byte 6 is a digit other than 0: not the defaults all together;
+    // the missing fields read as 0 / false, and each number outside its set as its default.
+    RecordingSettings s = ReadAsProgram("xxxxxx8");
+    EXPECT_EQ(s.bitsPerSample, 8);
+    EXPECT_EQ(s.sampleRate, 44100);
+    EXPECT_EQ(s.channels, 2);
     EXPECT_FALSE(s.keepWav);
     RecordingSettings absent{};
     ApplyDefaultsIfNeeded(false, &absent);
@@ -104,11 +106,33 @@ TEST(SettingsFile, NumbersReadLikeTheDecimalConversion) {
     EXPECT_EQ(s.sampleRate, 2205);
     EXPECT_EQ(s.channels, 0);
     EXPECT_EQ(s.mp3BitRate, static_cast<uint16_t>(-1));
-    EXPECT_EQ(s.sourceIndex, 9);   // kept as read: no source is selected at start-up
+    EXPECT_EQ(s.sourceIndex, 9);   // as read; ApplyDefaultsIfNeeded settles it
     s = Decode("xxxxxx9999999999999999");
     EXPECT_EQ(s.bitsPerSample, 99);
     EXPECT_EQ(s.sampleRate, 99999);
     EXPECT_EQ(s.mp3BitRate, 999);
+}
+
+// A value outside its set is never used, nor written back: it reads as its default,
+// field by field, while the valid fields around it stay.
+TEST(SettingsFile, ValuesOutsideTheirSetsReadAndWriteAsDefaults) {
+    std::string bytes = std::string("xxxxxx") + "24" + "99999" + "0" + "655" + "9" + "0" + "1";
+    RecordingSettings s = ReadAsProgram(bytes);
+    ExpectDefaults(RecordingSettings{s.bitsPerSample, s.sampleRate, s.channels, s.mp3BitRate, s.sourceIndex, true,
+                                     false});
+    EXPECT_FALSE(s.keepWav);
+    EXPECT_TRUE(s.convertToMp3);
+    s = ReadAsProgram(std::string("xxxxxx") + "8" + '\0' + "-4410" + "3" + "64" + '\0' + "4" + "11");
+    EXPECT_EQ(s.bitsPerSample, 8);
+    EXPECT_EQ(s.sampleRate, 44100);
+    EXPECT_EQ(s.channels, 2);
+    EXPECT_EQ(s.mp3BitRate, 64);
+    EXPECT_EQ(s.sourceIndex, 4);
+    // What a WAV file's header or a fault put into the record is not written.
+    RecordingSettings odd{65535, 48000, 6, 100, -1, true, false};
+    EXPECT_EQ(Encode(odd).substr(6), "1644100212811" "0");
+    odd = RecordingSettings{8, 22050, 1, 32, 3, false, true};
+    EXPECT_EQ(Encode(odd).substr(6), std::string("8") + '\0' + "22050" "1" "32" + '\0' + "3" "0" "1");
 }
 
 }  // namespace
