@@ -15,7 +15,8 @@ void DescribeVirtualDrive(DriveRecord* record);
 // sectors. Call them under the library's lock.
 Result VirtualReadToc(bool msf, Toc* toc);
 Result VirtualRead(TransferHeader* request, uint8_t* data);
-// Lets go of the disc (the BIN stays open between reads) once no handle names the drive.
+// Lets go of the disc (its files stay open between the reads of a track) once no handle
+// names the drive.
 void ReleaseVirtualDisc();
 
 // ---- real drives through SCSI pass-through (scsidrive.cpp) ----

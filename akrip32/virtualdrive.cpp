@@ -4,11 +4,15 @@
 // CUE or BIN written anew under the same name. Frames come straight from the BIN: LBA n
 // is the BIN's n-th sector.
 //
-// What the drive read of the rig is kept between calls (the view below) and read again
-// only when something tells it changed: a change notification on the rig's key (its
-// values) and on the key's parent (the key itself deleted or made), and the size and
-// time of last write of the CUE and the BIN, compared at every call. So a read costs a
-// wait that does not wait, two file stamps and the read itself.
+// While a track is being read, what the drive read of the rig is kept from one read to
+// the next (the view below) and read again only when something tells it changed: a
+// change notification on the rig's key (its values) and on the key's parent (the key
+// itself deleted or made), and the CUE and the BIN held open and compared at every
+// read with what they were. So a read costs a wait that does not wait, a look at the
+// two files and the read itself. The files are held only from the read that reads the
+// rig until a read reaches the end of a track or fails, and not after a table of
+// contents, so that between rips the disc's files can be deleted or replaced (Windows
+// refuses both for a file that is open).
 #include <windows.h>
 #include <winternl.h>
 
@@ -87,42 +91,57 @@ Result LoadCurrentDisc(const RigState& state, rig::Disc* disc) {
     return kResultOk;
 }
 
-// A file of the disc held open, and what tells that the name now means other content:
-// the file deleted or replaced (no link left to what is open), or written anew in
-// place (another size or time of last write).
+// A file of the disc held open, and what tells that its name now means other content:
+// the file deleted or replaced (no link left to what is open), another size, or, for
+// the CUE, other text (a sheet written anew in place may keep its size, and within the
+// same tick of the file system's clock its time of last write too). The BIN's bytes
+// are read from it at every read anyway. All of it is asked of the open file, which
+// costs no path lookup.
 struct HeldFile {
     HANDLE handle = INVALID_HANDLE_VALUE;
     uint64_t size = 0;
-    uint64_t written = 0;
+    bool keepText = false;
+    std::string text;   // the CUE's text as it was opened
 
-    bool Open(const std::string& path) {
+    bool Open(const std::string& path, bool withText) {
         Close();
+        keepText = withText;
         handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        return handle != INVALID_HANDLE_VALUE && Stamp(&size, &written);
+        return handle != INVALID_HANDLE_VALUE && Size(&size) && (!keepText || ReadText(&text));
     }
     void Close() {
         if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
         handle = INVALID_HANDLE_VALUE;
+        text.clear();
     }
-    // Whether the name still means what was opened. Both queries ask the open file
-    // itself, which costs no path lookup.
     bool Unchanged() const {
-        uint64_t nowSize = 0, nowWritten = 0;
-        return Stamp(&nowSize, &nowWritten) && nowSize == size && nowWritten == written;
+        uint64_t nowSize = 0;
+        if (!Size(&nowSize) || nowSize != size) return false;
+        std::string nowText;
+        return !keepText || (ReadText(&nowText) && nowText == text);
     }
 
 private:
-    bool Stamp(uint64_t* bytes, uint64_t* time) const {
+    bool Size(uint64_t* bytes) const {
         IO_STATUS_BLOCK io;
         FILE_STANDARD_INFORMATION standard;
-        FILETIME lastWrite;
         if (NtQueryInformationFile(handle, &io, &standard, sizeof standard, FileStandardInformation) != 0 ||
-            standard.NumberOfLinks == 0 || standard.DeletePending || !GetFileTime(handle, nullptr, nullptr, &lastWrite))
+            standard.NumberOfLinks == 0 || standard.DeletePending)
             return false;
         *bytes = static_cast<uint64_t>(standard.EndOfFile.QuadPart);
-        *time = static_cast<uint64_t>(lastWrite.dwHighDateTime) << 32 | lastWrite.dwLowDateTime;
         return true;
+    }
+    // The whole file of `size` bytes (a CUE sheet is a few KB; a larger file is no sheet
+    // the disc model takes, and is not read).
+    bool ReadText(std::string* out) const {
+        const uint64_t kMaxText = 1 << 20;
+        if (size > kMaxText) return false;
+        out->assign(static_cast<size_t>(size), '\0');
+        LARGE_INTEGER start = {};
+        DWORD got = 0;
+        return SetFilePointerEx(handle, start, nullptr, FILE_BEGIN) &&
+               (size == 0 || (::ReadFile(handle, &(*out)[0], static_cast<DWORD>(size), &got, nullptr) && got == size));
     }
 };
 
@@ -206,10 +225,10 @@ void ReadView(View* view) {
                    view->rig.Watch(kRigKey, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET);
     view->state = view->rig.key ? ReadRigValues(view->rig.key) : ReadRigState();
     view->badSectors = ParseSectorRanges(view->state.badSectors);
-    bool held = view->cue.Open(view->state.disc);
+    bool held = view->cue.Open(view->state.disc, true);
     view->loaded = LoadCurrentDisc(view->state, &view->disc);
     if (view->loaded == kResultOk)
-        held = held && view->bin.Open(view->disc.binPath) &&
+        held = held && view->bin.Open(view->disc.binPath, false) &&
                view->bin.size == static_cast<uint64_t>(view->disc.leadout) * kFrameBytes;
     // A disc that failed to load, or whose files are not as they were read, is looked
     // for again at every call, as is the rig's key while it is missing.
@@ -221,6 +240,12 @@ void ReadView(View* view) {
 View& CurrentView() {
     if (!ViewStillCurrent(g_view)) ReadView(&g_view);
     return g_view;
+}
+
+// Whether `frame` is where a track of the disc ends: the next track's start or the
+// lead-out.
+bool EndsTrack(const rig::Disc& disc, long frame) {
+    return frame == disc.leadout || std::binary_search(disc.trackStarts.begin(), disc.trackStarts.end(), frame);
 }
 
 // Copies `frames` sectors from `first` out of the opened BIN into `data`. A rip reads
@@ -264,20 +289,26 @@ void DescribeVirtualDrive(DriveRecord* record) {
 }
 
 Result VirtualReadToc(bool msf, Toc* toc) {
-    const View& view = CurrentView();
-    if (view.loaded != kResultOk) return view.loaded;
-    return BuildToc(view.disc.trackStarts, view.disc.leadout, msf, toc) ? kResultOk : kResultReadError;
+    View& view = CurrentView();
+    Result result = view.loaded;
+    if (result == kResultOk)
+        result = BuildToc(view.disc.trackStarts, view.disc.leadout, msf, toc) ? kResultOk : kResultReadError;
+    view.Forget();
+    return result;
 }
 
 Result VirtualRead(TransferHeader* request, uint8_t* data) {
     View& view = CurrentView();
-    if (view.loaded != kResultOk) return view.loaded;
-    Result result = CheckRead(*request, view.disc.leadout);
-    if (result != kResultOk) return result;
+    Result result = view.loaded == kResultOk ? CheckRead(*request, view.disc.leadout) : view.loaded;
     long first = static_cast<long>(request->firstFrame), frames = static_cast<long>(request->frames);
-    if (HitsRange(view.badSectors, first, frames)) return kResultReadError;
+    if (result == kResultOk && HitsRange(view.badSectors, first, frames)) result = kResultReadError;
+    if (result != kResultOk) {
+        view.Forget();
+        return result;
+    }
     result = ReadBin(&view, first, frames, data);
     if (result == kResultOk) request->delivered = static_cast<uint32_t>(frames) * kFrameBytes;
+    if (result != kResultOk || EndsTrack(view.disc, first + frames)) view.Forget();
     return result;
 }
 
