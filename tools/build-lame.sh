@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds libmp3lame.a for 32-bit Windows (i686-w64-mingw32, posix compilers, SSE2,
-# static, no frontend, no decoder) from Debian's lame source package, pinned below.
+# LAME's x86 assembly, static, no frontend, no decoder) from Debian's lame source package, pinned below.
 # apt-get verifies the package's files against the signed archive index; dpkg-source
 # applies Debian's patches. The result lands in OUT (include/lame/lame.h,
 # lib/libmp3lame.a, and OUT/flags naming the version and compiler flags it was built
@@ -15,7 +15,10 @@ VERSION=3.100-6
 # for the Pentium 4 and later: SSE2 for the vector quantisation routines and, with
 # -mfpmath=sse, for the rest of the floating point instead of the x87 stack.
 CFLAGS="-O3 -fomit-frame-pointer -ffast-math -funroll-loops -maccumulate-outgoing-args -march=pentium4 -mtune=generic -msse2 -mfpmath=sse"
-STAMP="lame $VERSION; CFLAGS=$CFLAGS"
+# LAME's assembly routines for x86 (nasm): the Huffman table choice with MMX and the
+# FFT with SSE, each taken at run time only where the processor has it.
+OPTIONS="--enable-nasm"
+STAMP="lame $VERSION; CFLAGS=$CFLAGS; $OPTIONS"
 
 current() { [ -f "$1/lib/libmp3lame.a" ] && [ -f "$1/include/lame/lame.h" ] && [ "$(cat "$1/flags" 2>/dev/null)" = "$STAMP" ]; }
 
@@ -39,8 +42,9 @@ log="$work/../$(basename "$out").log"
     # quantisation routines are built.
     ./configure --host=i686-w64-mingw32 CC=i686-w64-mingw32-gcc-posix CFLAGS="$CFLAGS" \
         --prefix="$work/install" --enable-static --disable-shared \
-        --disable-frontend --disable-decoder --disable-mp3x --disable-mp3rtp --disable-analyzer-hooks
+        --disable-frontend --disable-decoder --disable-mp3x --disable-mp3rtp --disable-analyzer-hooks $OPTIONS
     grep -q '^#define HAVE_XMMINTRIN_H 1' config.h || { echo "build-lame: SSE intrinsics not enabled" >&2; exit 1; }
+    grep -q '^#define HAVE_NASM 1' config.h || { echo "build-lame: the assembly routines are not enabled" >&2; exit 1; }
     make -j2 -C mpglib
     make -j2 -C libmp3lame
     make -C libmp3lame install
