@@ -2,7 +2,8 @@
 // names (HKCU\Software\VirtualAudioRig, value Disc). A disc change, an opened tray
 // (DoorOpen) or new fault injection (BadSectors) shows at the next call, and so does a
 // CUE or BIN written anew under the same name. Frames come straight from the BIN: LBA n
-// is the BIN's n-th sector.
+// is the BIN's n-th sector, less a session gap per session before n's. Audio reads of
+// a data track or of a session gap fail, as on a real drive.
 //
 // While a track is being read, what the drive read of the rig is kept from one read to
 // the next (the view below) and read again only when something tells it changed: a
@@ -227,9 +228,11 @@ void ReadView(View* view) {
     view->badSectors = ParseSectorRanges(view->state.badSectors);
     bool held = view->cue.Open(view->state.disc, true);
     view->loaded = LoadCurrentDisc(view->state, &view->disc);
+    long lastBinFrame = -1;
     if (view->loaded == kResultOk)
         held = held && view->bin.Open(view->disc.binPath, false) &&
-               view->bin.size == static_cast<uint64_t>(view->disc.leadout) * kFrameBytes;
+               rig::LbaToBinFrame(view->disc, view->disc.leadout - 1, &lastBinFrame) &&
+               view->bin.size == static_cast<uint64_t>(lastBinFrame + 1) * kFrameBytes;
     // A disc that failed to load, or whose files are not as they were read, is looked
     // for again at every call, as is the rig's key while it is missing.
     bool noDisc = !view->state.keyPresent || view->state.doorOpen || view->state.disc.empty();
@@ -242,13 +245,15 @@ View& CurrentView() {
     return g_view;
 }
 
-// Whether `frame` is where a track of the disc ends: the next track's start or the
-// lead-out.
+// Whether `frame` is where a track of the disc ends: the next track's start, the
+// session gap after it, or the lead-out.
 bool EndsTrack(const rig::Disc& disc, long frame) {
-    return frame == disc.leadout || std::binary_search(disc.trackStarts.begin(), disc.trackStarts.end(), frame);
+    for (int track = 1; track <= disc.TrackCount(); ++track)
+        if (frame == rig::TrackEnd(disc, track) || frame == disc.trackStarts[track - 1]) return true;
+    return frame == disc.leadout;
 }
 
-// Copies `frames` sectors from `first` out of the opened BIN into `data`. A rip reads
+// Copies `frames` sectors from the BIN's frame `first` out of the opened BIN into `data`. A rip reads
 // on from where the last read ended, so the file is positioned only when it must be
 // (a read at a given offset would cost Wine a call into its server each time).
 Result ReadBin(View* view, long first, long frames, uint8_t* data) {
@@ -292,7 +297,8 @@ Result VirtualReadToc(bool msf, Toc* toc) {
     View& view = CurrentView();
     Result result = view.loaded;
     if (result == kResultOk)
-        result = BuildToc(view.disc.trackStarts, view.disc.leadout, msf, toc) ? kResultOk : kResultReadError;
+        result = BuildToc(view.disc.trackStarts, view.disc.leadout, msf, toc, view.disc.dataTracks) ? kResultOk
+                                                                                                     : kResultReadError;
     view.Forget();
     return result;
 }
@@ -302,11 +308,15 @@ Result VirtualRead(TransferHeader* request, uint8_t* data) {
     Result result = view.loaded == kResultOk ? CheckRead(*request, view.disc.leadout) : view.loaded;
     long first = static_cast<long>(request->firstFrame), frames = static_cast<long>(request->frames);
     if (result == kResultOk && HitsRange(view.badSectors, first, frames)) result = kResultReadError;
+    long binFirst = 0;
+    if (result == kResultOk &&
+        (rig::AudioRunEnd(view.disc, first) < first + frames || !rig::LbaToBinFrame(view.disc, first, &binFirst)))
+        result = kResultReadError;
     if (result != kResultOk) {
         view.Forget();
         return result;
     }
-    result = ReadBin(&view, first, frames, data);
+    result = ReadBin(&view, binFirst, frames, data);
     if (result == kResultOk) request->delivered = static_cast<uint32_t>(frames) * kFrameBytes;
     if (result != kResultOk || EndsTrack(view.disc, first + frames)) view.Forget();
     return result;

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "auxcommands.h"
 #include "dialogs.h"
 #include "display.h"
 #include "drive.h"
@@ -144,6 +145,7 @@ void Shutdown(HWND hwnd) {
     if (g_app.promptCursor) DestroyCursor(g_app.promptCursor);
     g_app.promptCursor = nullptr;
     RestoreAutorun();
+    EndAuxCommands(hwnd);
     AskToSaveSettings(hwnd);
     if (g_app.encoder) FreeLibrary(g_app.encoder);
     g_app.encoder = nullptr;
@@ -190,7 +192,7 @@ void OnTimer(HWND hwnd, UINT_PTR id) {
 void OnExit(HWND hwnd) { DestroyWindow(hwnd); }
 
 // Commands 102–124; every other id (the song name field's notifications among them)
-// is ignored. Commands whose work is not built yet do nothing.
+// is ignored.
 void OnCommand(HWND hwnd, int id) {
     switch (id) {
         case IDC_MAIN_PLAY: OnPlay(hwnd); break;
@@ -212,6 +214,10 @@ void OnCommand(HWND hwnd, int id) {
         case IDM_PARTIAL: OnPartialRecording(hwnd); break;
         case IDM_WAVPARAMS: OnWavParameters(hwnd); break;
         case IDM_MP3PARAMS: OnMp3Parameters(hwnd); break;
+        case IDM_VOLUME: OnVolumeControl(hwnd); break;
+        case IDM_BACKGROUND: OnRecordInBackground(hwnd); break;
+        case IDM_HELPCONTENTS: OnHelpContents(hwnd); break;
+        case IDM_ABOUT: OnAbout(hwnd); break;
         default: break;
     }
 }

@@ -66,7 +66,8 @@ void ReadInsertedDisc(HWND hwnd) {
     }
 }
 
-// The drive reports no readable disc (door open or empty): start over at track 1.
+}  // namespace
+
 void ForgetDisc(HWND hwnd) {
     g_drive.state = kDriveDoorOpen;
     CopyText(g_tracks.currentTrack, "1");
@@ -79,8 +80,6 @@ void ForgetDisc(HWND hwnd) {
     g_tracks.selectedCount = 0;   // a batch chosen for the old disc is dropped
     g_drive.discScanned = false;
 }
-
-}  // namespace
 
 void QueryTrackLength(int track, char* reply, size_t replySize) {
     char number[8];
@@ -120,8 +119,10 @@ void OnStartupTick(HWND hwnd) {
     g_tracks.trackCount = TrackCountFromReply(g_mci.reply);
     if (g_tracks.trackCount == 1) {
         KillTimer(hwnd, kTimerStartup);
-        if (MessageBoxA(hwnd, "I don't think this is an audio CD. Continue anyway?", "Error?", MB_OKCANCEL) != IDOK)
-            return;   // neither timer runs until Eject opens the door
+        bool goOn =
+            MessageBoxA(hwnd, "I don't think this is an audio CD. Continue anyway?", "Error?", MB_OKCANCEL) == IDOK;
+        FinishStartup();   // the start-up check ends here either way: no more hourglass
+        if (!goOn) return;   // neither timer runs until Eject opens the door
         StartTimer(hwnd, kTimerDrivePoll, kPollPeriod);
     }
     MCIERROR result = QueryMci("status cd start position", g_tracks.currentLength);

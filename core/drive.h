@@ -20,6 +20,10 @@ extern TrackTable g_tracks;
 
 void OnStartupTick(HWND hwnd);
 void OnDrivePoll(HWND hwnd);
+// The drive holds no readable disc, or not the one read (door opened, disc changed):
+// track 1, no length, the disc's buttons off, no batch, and the next poll that finds
+// the drive ready reads the disc again.
+void ForgetDisc(HWND hwnd);
 
 // "status cd length track k" into `reply`.
 void QueryTrackLength(int track, char* reply, size_t replySize);

@@ -107,6 +107,67 @@ void TakeNextBatchTrack(HWND hwnd) {
     InvalidateArea(hwnd, kTrackLengthArea);
 }
 
+// Ends a recording (or an armed Partial CD Recording) without saving it: the wave
+// device is stopped and closed, the CD stopped when `stopCd`, and the window made ready
+// for the next Play. A batch is left as it is.
+void DropRecording(HWND hwnd, bool stopCd) {
+    KillTimer(hwnd, kTimerClock);
+    EnableRecordingMenus(true);
+    EnableControl(IDC_MAIN_SONGNAME, true);
+    Succeeded(hwnd, SendMciString("stop wave"), "Stop Wave Error");
+    Succeeded(hwnd, SendMciString("close wave"), "Close Wave Error");
+    if (stopCd) Succeeded(hwnd, SendMciString("stop cd"), "Stop CD Error");
+    ResetTimeDisplay(hwnd);
+    EnableControl(IDC_MAIN_PLAY, true);
+    const int off[] = {IDC_MAIN_SAVE, IDC_MAIN_PLAYBACK, IDC_MAIN_STOPPLAYBACK};
+    EnableControls(off, false);
+    RestoreTransport();
+    StartTimer(hwnd, kTimerDrivePoll, kPollPeriod);
+    g_engine.recording = false;
+    g_engine.trackEndWatch = false;
+    SetControlText(IDC_MAIN_EXIT, "E&xit");
+    SetControlText(IDC_MAIN_PLAY, "Play");
+    SetPromptLine(hwnd, kEnterPrompt);
+}
+
+// A recording of a CD track that cannot hold the whole track ends unsaved, and so does
+// its batch; `text` (if any) tells why. When the drive may hold another disc than the
+// one read, the disc is forgotten, so that the poll reads the drive afresh. The CD
+// plays nothing that needs stopping.
+void FailCdRecording(HWND hwnd, const char* text, bool discInDoubt) {
+    DropRecording(hwnd, false);
+    g_tracks.selectedCount = 0;
+    g_tracks.nextSelected = 0;
+    if (discInDoubt) ForgetDisc(hwnd);
+    if (text) MessageBoxA(hwnd, text, "CD Error", MB_OK);
+}
+
+void FailCdRecording(HWND hwnd, const char* format, int track, bool discInDoubt) {
+    char text[160];
+    snprintf(text, sizeof text, format, track);
+    FailCdRecording(hwnd, text, discInDoubt);
+}
+
+// Before the CD plays the current track: a data track has no audio, and a track the
+// drive reports empty (a one-frame last track) plays nothing. False after ending the
+// recording and saying so.
+bool CurrentTrackPlayable(HWND hwnd) {
+    int track = CurrentTrackNumber(g_tracks);
+    char number[8], type[kLengthText] = {};
+    snprintf(number, sizeof number, "%d", track);
+    ComposeMci("status cd type track ", number);
+    QueryComposedMci(type, sizeof type);
+    if (strcmp(type, "other") == 0) {
+        FailCdRecording(hwnd, "Track %d is a data track, not audio: it cannot be recorded.", track, false);
+        return false;
+    }
+    if (LengthFrames(g_tracks.currentLength) == 0) {
+        FailCdRecording(hwnd, "Nothing of track %d can be recorded: the drive reports no audio in it.", track, false);
+        return false;
+    }
+    return true;
+}
+
 // Plays the current track to the next track's start, or the last track to its end.
 bool PlayCurrentTrack(HWND hwnd) {
     ComposeMci("play cd from ", g_tracks.currentTrack);
@@ -145,8 +206,14 @@ void RunSoundCardRecording(HWND hwnd) {
     g_engine.recording = true;
     if (CdPlayed()) {
         if (BatchSetUp()) TakeNextBatchTrack(hwnd);
+        if (!CurrentTrackPlayable(hwnd)) return;
         g_engine.trackEndWatch = true;
-        if (!PlayCurrentTrack(hwnd)) return;
+        if (!PlayCurrentTrack(hwnd)) {
+            // The recording has begun, but the track will not play: nothing of it could
+            // be saved. The disc may not be the one read.
+            FailCdRecording(hwnd, nullptr, true);
+            return;
+        }
         if (BatchSetUp()) ++g_tracks.nextSelected;
     }
     if (g_engine.mode == kSourceLineIn) g_tracks.currentLength[0] = '\0';
@@ -214,6 +281,14 @@ void TellWhatWasSaved(HWND hwnd, bool saved, bool converted) {
     }
 }
 
+// The CD has stopped while its track was recorded: at the track's end, or earlier
+// (another disc, or the door opened and closed between two ticks).
+bool TrackPlayedToEnd() {
+    char position[kLengthText] = {};
+    QueryMci("status cd position", position);
+    return PlayReachedTrackEnd(position, CurrentTrackNumber(g_tracks), g_tracks.currentLength);
+}
+
 // The end of a recording, saved or abandoned: the window is ready for the next one.
 void BackToIdle(HWND hwnd) {
     EnableRecordingMenus(true);
@@ -230,23 +305,7 @@ void AbandonRecording(HWND hwnd) {
     MCIERROR result = SendMciString("status wave mode");
     // Windows answers 263 for an alias that is not open, Wine 281.
     if (mciGetDeviceIDA("wave") == 0 || result == MCIERR_INVALID_DEVICE_NAME) return;
-    KillTimer(hwnd, kTimerClock);
-    EnableRecordingMenus(true);
-    EnableControl(IDC_MAIN_SONGNAME, true);
-    Succeeded(hwnd, SendMciString("stop wave"), "Stop Wave Error");
-    Succeeded(hwnd, SendMciString("close wave"), "Close Wave Error");
-    if (CdPlayed()) Succeeded(hwnd, SendMciString("stop cd"), "Stop CD Error");
-    ResetTimeDisplay(hwnd);
-    EnableControl(IDC_MAIN_PLAY, true);
-    const int off[] = {IDC_MAIN_SAVE, IDC_MAIN_PLAYBACK, IDC_MAIN_STOPPLAYBACK};
-    EnableControls(off, false);
-    RestoreTransport();
-    StartTimer(hwnd, kTimerDrivePoll, kPollPeriod);
-    g_engine.recording = false;
-    g_engine.trackEndWatch = false;
-    SetControlText(IDC_MAIN_EXIT, "E&xit");
-    SetControlText(IDC_MAIN_PLAY, "Play");
-    SetPromptLine(hwnd, kEnterPrompt);
+    DropRecording(hwnd, CdPlayed());
 }
 
 }  // namespace
@@ -279,32 +338,44 @@ void NameBatchTrack(const char* folder, int track) {
 }
 
 
-void OnPlay(HWND hwnd) {
-    if (g_engine.mode == kSourceConvert) {
-        RunConversion(hwnd);
-        return;
-    }
+namespace {
+
+// Play for the current track: true when it ripped a track of a batch and the next one
+// is set up to follow.
+bool PlayCurrentTrackOnce(HWND hwnd) {
     char label[10] = {};
     GetWindowTextA(Control(IDC_MAIN_PLAY), label, sizeof label);
     bool start = strcmp(label, "Start") == 0;
     EndSpentBatch();
-    if (IsCdSource(g_engine.mode) && !start && !PrepareCdTrack(hwnd)) return;
+    if (IsCdSource(g_engine.mode) && !start && !PrepareCdTrack(hwnd)) return false;
     if (g_engine.mode == kSourcePartial && start) {
         StartPartialRecording(hwnd);
-        return;
+        return false;
     }
     RecordingSettings& settings = g_settings.recording;
     if (!settings.convertToMp3 && IsCdSource(g_engine.mode)) settings.keepWav = true;
-    if (!RunNamingSteps(hwnd)) return;
+    if (!RunNamingSteps(hwnd)) return false;
     InvalidateArea(hwnd, kPromptLineArea);
     EnableRecordingMenus(false);
     EnableControl(IDC_MAIN_SONGNAME, false);
     if (CdPlayed() && BatchSetUp())
         SetPromptLine(hwnd, settings.convertToMp3 ? "Recording intermediate file..." : "Recording WAV file...");
-    if (g_engine.mode == kSourceRip)
-        RunRipping(hwnd);
-    else
-        RunSoundCardRecording(hwnd);
+    if (g_engine.mode == kSourceRip) return RunRipping(hwnd);
+    RunSoundCardRecording(hwnd);
+    return false;
+}
+
+}  // namespace
+
+void OnPlay(HWND hwnd) {
+    if (g_engine.mode == kSourceConvert) {
+        RunConversion(hwnd);
+        return;
+    }
+    // A batch of rips runs here to its end, one track after the other; a batch of
+    // recordings goes on from each track's Save.
+    while (PlayCurrentTrackOnce(hwnd)) {
+    }
 }
 
 void OnSave(HWND hwnd) {
@@ -320,11 +391,14 @@ void OnSave(HWND hwnd) {
     InvalidateArea(hwnd, kPromptLineArea);
 
     bool saved = StopAndSaveRecording(hwnd);
+    if (saved) CopyText(g_engine.playBackFile, g_engine.currentFileName);   // Play Back plays the last file saved
     bool converted = saved && g_settings.recording.convertToMp3 && ConvertWavToMp3(hwnd);
     TellWhatWasSaved(hwnd, saved, converted);
+    // A recording that could not be saved ends a batch: the next tracks would meet the same fault.
+    if (!saved && g_engine.soundRecorded) g_tracks.selectedCount = 0;
 
     bool keepWav = g_settings.recording.keepWav;
-    EnableControl(IDC_MAIN_PLAYBACK, keepWav && saved);
+    EnableControl(IDC_MAIN_PLAYBACK, saved && (keepWav || !converted));   // whenever the WAV file is there
     EnableControl(IDC_MAIN_PLAY, true);
     EnableControl(IDC_MAIN_SAVE, false);
     RestoreTransport();
@@ -341,9 +415,17 @@ void OnClockTick(HWND hwnd) {
     ClockText(g_engine.elapsed.seconds, g_display.secondsText);
     DrawClock(hwnd, minuteChanged);
     QueryMci("status cd mode", g_mci.reply);
-    if (strcmp(g_mci.reply, "stopped") == 0 && g_engine.trackEndWatch) {
+    if (!g_engine.trackEndWatch) return;
+    bool stopped = strcmp(g_mci.reply, "stopped") == 0;
+    if (stopped && TrackPlayedToEnd()) {
         g_engine.trackEndWatch = false;
         SendCommand(hwnd, IDC_MAIN_SAVE);
+    } else if (stopped || strcmp(g_mci.reply, "open") == 0 || strcmp(g_mci.reply, "not ready") == 0) {
+        // Whatever was recorded holds part of the track and then silence.
+        FailCdRecording(hwnd,
+                        "The CD stopped before the end of track %d (the drive was opened or the disc was changed): "
+                        "the recording was not saved.",
+                        CurrentTrackNumber(g_tracks), true);
     }
 }
 

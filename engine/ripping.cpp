@@ -1,6 +1,6 @@
 // Play in Rip from CD: the current track is ripped bit for bit into the file the naming
-// steps chose, converted to MP3 when asked for, and in a batch the next chosen track
-// follows inside a nested Play.
+// steps chose, converted to MP3 when asked for, and in a batch the next chosen track is
+// set up for the Play command to rip next.
 #include "convert.h"
 #include "display.h"
 #include "drive.h"
@@ -12,12 +12,15 @@
 
 namespace {
 
-// After a rip in a batch: the next chosen track is ripped inside a nested Play. True
-// when it was, false when the batch is over (or there is none).
-bool RipNextBatchTrack(HWND hwnd) {
+// After a rip in a batch: the next chosen track becomes the current track, under its
+// own name. True when there is one, false when the batch is over (or there is none). A
+// track that could not be ripped ends the batch there: the window shows that track, and
+// the message said why.
+bool SetUpNextBatchTrack(HWND hwnd, bool ripped) {
     if (!BatchSetUp()) return false;
-    if (++g_tracks.nextSelected >= g_tracks.selectedCount) {
+    if (!ripped || ++g_tracks.nextSelected >= g_tracks.selectedCount) {
         g_tracks.selectedCount = 0;
+        g_tracks.nextSelected = 0;
         return false;
     }
     if (g_tracks.nextSelected == 1) KeepFolderOfCurrentFile(g_engine.ripBatchFolder);
@@ -29,13 +32,12 @@ bool RipNextBatchTrack(HWND hwnd) {
     InvalidateArea(hwnd, kTrackNumberArea);
     InvalidateArea(hwnd, kTrackLengthArea);
     UpdateWindow(hwnd);
-    SendCommand(hwnd, IDC_MAIN_PLAY);
     return true;
 }
 
 }  // namespace
 
-void RunRipping(HWND hwnd) {
+bool RunRipping(HWND hwnd) {
     const int off[] = {IDC_MAIN_PLAYBACK, IDC_MAIN_EJECT};
     EnableControls(off, false);
     EnableControls(kTrackButtons, false);
@@ -44,22 +46,26 @@ void RunRipping(HWND hwnd) {
     bool ripped = RipCurrentTrack(hwnd);
     StartTimer(hwnd, kTimerDrivePoll, kPollPeriod);
     const RecordingSettings& settings = g_settings.recording;
+    bool converted = false;
     if (ripped && settings.convertToMp3 && settings.sampleRate == 44100 && settings.bitsPerSample == 16 &&
         settings.channels == 2) {
         SetCursor(g_app.busyCursor);
-        bool converted = ConvertWavToMp3(hwnd);
+        converted = ConvertWavToMp3(hwnd);
         SetCursor(LoadCursor(nullptr, IDC_ARROW));
         if (converted) {
             ReplaceEnding(g_engine.currentFileName, "mp3");
             SetWindowTextA(g_app.songName, g_engine.currentFileName);
         }
     }
-    if (RipNextBatchTrack(hwnd)) return;   // the nested Play finishes the batch
+    // The window is ready for the next Play also between the tracks of a batch, so that
+    // a next track whose Play stops early (no disk space) leaves it usable: Play then
+    // goes on with that track.
     SetPromptLine(hwnd, kEnterPrompt);
     EnableRecordingMenus(true);
     EnableControl(IDC_MAIN_SONGNAME, true);
     EnableControls(kTrackButtons, true);
     EnableControl(IDC_MAIN_EJECT, true);
-    EnableControl(IDC_MAIN_PLAYBACK, ripped && settings.keepWav);
+    EnableControl(IDC_MAIN_PLAYBACK, ripped && (settings.keepWav || !converted));   // the WAV file is there
+    return SetUpNextBatchTrack(hwnd, ripped);
 }
 

@@ -19,6 +19,18 @@ void EnableList(const int* ids, size_t count, bool enabled) {
     for (size_t i = 0; i < count && ids[i] != 0; ++i) EnableMenuCommand(ids[i], enabled);
 }
 
+bool PartialChecked() { return (GetMenuState(g_app.menu, IDM_PARTIAL, MF_BYCOMMAND) & MF_CHECKED) != 0; }
+
+// A batch of tracks belongs to the source it was chosen for: another source ends it.
+void ChangeMode(SourceMode mode) {
+    if (mode != g_engine.mode) {
+        g_tracks.selectedCount = 0;
+        g_tracks.nextSelected = 0;
+    }
+    g_engine.mode = mode;
+    g_settings.recording.sourceIndex = mode;
+}
+
 void ApplyCurrentTrack(const SourceCommandEffect& effect) {
     switch (effect.trackRule) {
         case kTrackOneIfLetter:
@@ -40,9 +52,11 @@ void OnSourceCommand(HWND hwnd, int command) {
     if (!effect) return;
     RecordingSettings& settings = g_settings.recording;
     bool mp3Off = !settings.convertToMp3;
+    // Record from CD while Partial CD Recording is checked keeps it in force: the check
+    // mark stays, and so does the recording started by hand.
+    bool keepPartial = effect->mode == kSourceRecordCd && PartialChecked();
 
-    g_engine.mode = effect->mode;
-    settings.sourceIndex = effect->mode;
+    ChangeMode(keepPartial ? kSourcePartial : effect->mode);
     if (effect->keepWavWhenMp3Off && mp3Off) settings.keepWav = true;
     if (effect->partialOff) CheckMenuCommand(IDM_PARTIAL, false);
     CheckMenuCommand(effect->checked, true);
@@ -50,6 +64,7 @@ void OnSourceCommand(HWND hwnd, int command) {
     EnableList(effect->enabled, sizeof effect->enabled / sizeof effect->enabled[0], true);
     EnableList(effect->grayed, sizeof effect->grayed / sizeof effect->grayed[0], false);
     if (effect->grayMp3ParamsWhenOff && mp3Off) EnableMenuCommand(IDM_MP3PARAMS, false);
+    if (keepPartial) EnableMenuCommand(IDM_TRACKS, false);   // no batches in Partial CD Recording
     SetControlText(IDC_MAIN_PLAY, effect->playLabel);
     ApplyCurrentTrack(*effect);
     SetPromptLine(hwnd, "Enter song name or click here:", false);
@@ -68,21 +83,18 @@ void OnSourceCommand(HWND hwnd, int command) {
 // Partial CD Recording is a toggle beside Record from CD: the CD plays and the user
 // starts the recording by hand.
 void OnPartialRecording(HWND) {
-    bool wasOn = (GetMenuState(g_app.menu, IDM_PARTIAL, MF_BYCOMMAND) & MF_CHECKED) != 0;
-    if (!wasOn) {
+    if (!PartialChecked()) {
         CheckMenuCommand(IDM_PARTIAL, true);
-        g_engine.mode = kSourcePartial;
+        ChangeMode(kSourcePartial);
         EnableMenuCommand(IDM_TRACKS, false);
         const int enabled[] = {IDM_RIP, IDM_RECORDCD, IDM_LINEIN, IDM_PARTIAL};
         EnableList(enabled, 4, true);
-        g_settings.recording.sourceIndex = kSourcePartial;
     } else {
         CheckMenuCommand(IDM_PARTIAL, false);
-        g_engine.mode = kSourceRecordCd;
+        // The stored source follows the mode, so a saved setting starts in Record from CD.
+        ChangeMode(kSourceRecordCd);
         EnableMenuCommand(IDM_TRACKS, true);
         CheckMenuCommand(IDM_RIP, false);
         CheckMenuCommand(IDM_CONVERT, false);
-        // The stored source follows the mode, so a saved setting starts in Record from CD.
-        g_settings.recording.sourceIndex = kSourceRecordCd;
     }
 }

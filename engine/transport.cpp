@@ -44,11 +44,10 @@ void OpenDoor(HWND hwnd) {
     EnableControl(IDC_MAIN_PLAY, false);
     MCIERROR result = SendMciString("set cd door open");
     if (result != 0) ShowMciError(hwnd, result, "Eject Error 1");
-    g_drive.state = kDriveDoorOpen;
     SetWindowTextA(g_app.songName, "");
-    const int off[] = {IDC_MAIN_SAVE, IDC_MAIN_PLAYBACK, IDC_MAIN_STOPPLAYBACK};
-    EnableControls(off, false);
-    EnableControls(kTrackButtons, false);
+    // Whatever disc the door closes on next (the same one, pressed again within a
+    // second), the poll reads it anew.
+    ForgetDisc(hwnd);
     StartTimer(hwnd, kTimerDrivePoll, kPollPeriod);
 }
 

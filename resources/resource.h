@@ -62,3 +62,8 @@
 #define IDC_TRACKS_RECORD           303     /* the tracks to record, in order */
 #define IDC_TRACKS_RENAME           304
 #define IDC_TRACKS_CLEAR            305
+
+// The About box (template by name) and the texts it fills in.
+#define IDD_ABOUT                   "About"
+#define IDC_ABOUT_VERSION           401
+#define IDC_ABOUT_ENCODER           402

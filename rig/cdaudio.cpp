@@ -2,6 +2,9 @@
 // system's. It answers like a drive served by Windows' own CD audio driver: default
 // time format MSF, track lengths in MSF even in TMSF mode, the last track one frame
 // shorter than leadout - start, play asynchronous and measured by the rig core's clock.
+// On a disc with a data track in a second session (CD-Extra) the track before the
+// session gap ends where its session's audio ends; a data track's type is "other", and
+// a play from it starts at the next audio track (out of range when none follows).
 //
 // The drive (door, disc, play position) belongs to the rig core, shared by every
 // device opened on it; a device keeps only its time format and its notification.
@@ -34,6 +37,8 @@ const wchar_t kProductName[] = L"Virtual Audio Rig CD-ROM";
 rig::Disc DiscOf(const RigDrive& drive) {
     rig::Disc disc;
     disc.trackStarts.assign(drive.trackStarts, drive.trackStarts + drive.trackCount);
+    disc.sessions.assign(drive.trackSessions, drive.trackSessions + drive.trackCount);
+    for (int k = 0; k < drive.trackCount; ++k) disc.dataTracks.push_back(drive.dataTracks[k] != 0);
     disc.leadout = drive.leadout;
     return disc;
 }
@@ -90,6 +95,19 @@ int TrackAt(const RigDrive& drive, long lba) {
     int track = 1;
     while (track < drive.trackCount && drive.trackStarts[track] <= lba) ++track;
     return track;
+}
+
+// A play's start off the audio (in a data track or a session gap) moves on to the next
+// audio track; false when none follows.
+bool StartOnAudio(const RigDrive& drive, const rig::Disc& disc, long* from) {
+    if (rig::AudioRunEnd(disc, *from) > *from) return true;
+    for (int track = TrackAt(drive, *from) + 1; track <= drive.trackCount; ++track) {
+        if (!disc.IsData(track)) {
+            *from = drive.trackStarts[track - 1];
+            return true;
+        }
+    }
+    return false;
 }
 
 DWORD ModeOf(const RigDrive& drive) {
@@ -160,8 +178,11 @@ LRESULT StatusOfDisc(CdDevice* dev, const RigDrive& drive, DWORD flags, MCI_STAT
     case MCI_CDA_STATUS_TYPE_TRACK:
         if (!(flags & MCI_TRACK) || parms->dwTrack < 1 || parms->dwTrack > static_cast<DWORD>(drive.trackCount))
             return MCIERR_OUTOFRANGE;
-        parms->dwReturn = MAKEMCIRESOURCE(MCI_CDA_TRACK_AUDIO, MCI_CDA_TRACK_AUDIO);
-        return MCI_RESOURCE_RETURNED;
+    {
+        WORD type = drive.dataTracks[parms->dwTrack - 1] ? MCI_CDA_TRACK_OTHER : MCI_CDA_TRACK_AUDIO;
+        parms->dwReturn = MAKEMCIRESOURCE(type, type);
+        return MCI_RESOURCE_RETURNED | MCI_RESOURCE_DRIVER;   // its words are in rigcd.rc
+    }
     default:
         return MCIERR_UNSUPPORTED_FUNCTION;
     }
@@ -252,6 +273,7 @@ LRESULT OnPlay(CdDevice* dev, DWORD flags, MCI_PLAY_PARMS* parms) {
     if ((flags & MCI_FROM) && !DecodePosition(dev->timeFormat, disc, parms->dwFrom, &from)) return MCIERR_OUTOFRANGE;
     if ((flags & MCI_TO) && !DecodePosition(dev->timeFormat, disc, parms->dwTo, &to)) return MCIERR_OUTOFRANGE;
     if (!OnDisc(drive, from) || !OnDisc(drive, to) || to < from) return MCIERR_OUTOFRANGE;
+    if (!StartOnAudio(drive, disc, &from) || to < from) return MCIERR_OUTOFRANGE;
     dev->notify.Abort(dev->id);
     RigStartPlay(from, to);
     if (parms) dev->notify.Arm(dev->id, flags, parms->dwCallback);

@@ -17,7 +17,7 @@ int64_t FloorDiv(int64_t a, int64_t b) {
     return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
 }
 
-// Copies pairs [first, first + count) of the stretch starting at LBA `from` of `bin`
+// Copies pairs [first, first + count) of the stretch starting at frame `from` of `bin`
 // into `out`; what cannot be read stays silent.
 void ReadPairs(const std::string& bin, int32_t from, int64_t first, int32_t count, int16_t* out) {
     HANDLE file = CreateFileA(bin.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -55,6 +55,6 @@ extern "C" RIGCORE_API void RigCdOutput(int64_t origin, int64_t first, int32_t c
         if (end > seg.EndPair()) end = seg.EndPair();
         if (begin >= end) continue;
         int64_t at = begin + offset - first;   // where it lands in `pairs`
-        ReadPairs(seg.binPath, seg.from, begin, static_cast<int32_t>(end - begin), pairs + at * 2);
+        ReadPairs(seg.binPath, seg.binFrom, begin, static_cast<int32_t>(end - begin), pairs + at * 2);
     }
 }

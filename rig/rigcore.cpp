@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -184,7 +185,11 @@ RIGCORE_API void RigReadDrive(RigDrive* drive) {
     if (!cache.loaded) return;
     drive->discLoaded = 1;
     drive->trackCount = cache.disc.TrackCount();
-    for (int k = 0; k < drive->trackCount; ++k) drive->trackStarts[k] = static_cast<int32_t>(cache.disc.trackStarts[k]);
+    for (int k = 0; k < drive->trackCount; ++k) {
+        drive->trackStarts[k] = static_cast<int32_t>(cache.disc.trackStarts[k]);
+        drive->trackSessions[k] = cache.disc.Session(k + 1);
+        drive->dataTracks[k] = cache.disc.IsData(k + 1);
+    }
     drive->leadout = static_cast<int32_t>(cache.disc.leadout);
 }
 
@@ -227,11 +232,15 @@ RIGCORE_API int RigStartPlay(int32_t from, int32_t to) {
     if (!g_core.disc.loaded) return 0;
     int64_t now = Now();
     EndPlay(now);
+    const rig::Disc& disc = g_core.disc.disc;
+    long binFrom = 0;
+    if (!rig::LbaToBinFrame(disc, from, &binFrom)) binFrom = 0;
     Segment seg;
     seg.start = now;
     seg.from = from;
-    seg.to = to < from ? from : to;
-    seg.binPath = g_core.disc.disc.binPath;
+    seg.to = static_cast<int32_t>(std::max<long>(from, std::min<long>(to, rig::AudioRunEnd(disc, from))));
+    seg.binPath = disc.binPath;
+    seg.binFrom = static_cast<int32_t>(binFrom);
     g_core.history.push_back(seg);
     while (g_core.history.size() > kHistoryLimit) g_core.history.pop_front();
     g_core.play.active = true;

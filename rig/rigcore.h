@@ -31,6 +31,8 @@ typedef struct RigDrive {
     int32_t discLoaded;                    // a disc is named and loads (door aside)
     int32_t trackCount;                    // 0 without a loaded disc
     int32_t trackStarts[RIG_MAX_TRACKS];   // LBA of track k at [k - 1]
+    int32_t trackSessions[RIG_MAX_TRACKS]; // session of track k (from 1) at [k - 1]
+    int32_t dataTracks[RIG_MAX_TRACKS];    // track k is a data track at [k - 1]
     int32_t leadout;                       // first LBA after the last frame
     char lineIn[260];                      // the line input's WAV path, "" for silence
 } RigDrive;
@@ -54,7 +56,9 @@ RIGCORE_API void RigReadDrive(RigDrive* drive);
 RIGCORE_API void RigSetDoorOpen(int open);
 
 RIGCORE_API void RigGetPlay(RigPlay* play);
-// Starts playing [from, to) now, ending any play before. Returns 0 when no loaded disc.
+// Starts playing [from, to) now, ending any play before. The drive plays audio only: a
+// play ends where its run of audio tracks ends (before a data track or a session gap),
+// and one that starts off the audio plays nothing. Returns 0 when no loaded disc.
 RIGCORE_API int RigStartPlay(int32_t from, int32_t to);
 // Ends the play at the current clock position; the position stays there.
 RIGCORE_API void RigStopPlay(void);

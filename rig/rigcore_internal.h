@@ -35,6 +35,7 @@ struct Segment {
     int32_t from = 0, to = 0;  // LBAs, `to` exclusive
     int64_t stopPair = -1;     // pairs played when it ended early or finished; -1 while it runs
     std::string binPath;
+    int32_t binFrom = 0;       // the BIN frame of `from` (a play never crosses a session gap)
     int64_t Pairs() const { return static_cast<int64_t>(to - from) * RIG_PAIRS_PER_FRAME; }
     int64_t EndPair() const { return stopPair >= 0 ? stopPair : Pairs(); }
 };

@@ -3,6 +3,9 @@
 // Play command to its end; the window shows its progress in the prompt line, drawn
 // directly. A rip either completes its file or leaves none: a read that fails three
 // times, or a write that fails, ends it with a message and removes the partial file.
+// The file is written under a working name ("<name>.wav.part") and takes its own name
+// once complete, so a file of that name that was there before is replaced only by a
+// whole track.
 #include "rip.h"
 
 #include <cstdio>
@@ -14,6 +17,7 @@
 #include "drive.h"
 #include "engine_state.h"
 #include "framecopy.h"
+#include "naming.h"
 #include "toc.h"
 #include "wavwriter.h"
 #include "window_kit.h"
@@ -35,7 +39,8 @@ void ShowProgress(HWND hwnd, const std::string& text) {
 }
 
 // The current track's first frame and length from the drive's table of contents, in
-// logical block addresses. False after telling the user why not.
+// logical block addresses. False after telling the user why not (a data track is no
+// audio to rip).
 bool FindCurrentTrack(HWND hwnd, HCDROM cd, long* start, long* length) {
     akrip::Toc toc;
     std::memset(&toc, 0, sizeof toc);
@@ -45,6 +50,12 @@ bool FindCurrentTrack(HWND hwnd, HCDROM cd, long* start, long* length) {
         return false;
     }
     int track = CurrentTrackNumber(g_tracks);
+    if (akrip::IsDataTrack(toc, track)) {
+        char text[80];
+        snprintf(text, sizeof text, "Track %d is a data track, not audio: it cannot be ripped.", track);
+        Tell(hwnd, text);
+        return false;
+    }
     if (!akrip::TrackSpan(toc, track, start, length)) {
         char text[80];
         snprintf(text, sizeof text, "Track %d is not in the table of contents of this CD.", track);
@@ -68,7 +79,8 @@ bool CopyTrack(HWND hwnd, HCDROM cd, long start, long length) {
 
     char path[kFileNameText - 1] = {};   // at most 254 characters
     GetWindowTextA(g_app.songName, path, sizeof path);
-    FILE* file = fopen(path, "w+b");
+    char part[kPathText] = {};
+    FILE* file = PartialFileName(path, part, sizeof part) ? fopen(part, "w+b") : nullptr;
     if (!file) {
         GlobalFree(memory);
         Tell(hwnd, "Error creating file");
@@ -111,11 +123,15 @@ bool CopyTrack(HWND hwnd, HCDROM cd, long start, long length) {
         copy.outcome = CopyOutcome::kWriteFailed;
     }
     GlobalFree(memory);
-    if (complete) return true;
+    bool named = complete && MoveFileExA(part, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (named) return true;
 
-    DeleteFileA(path);   // a partial file must not pass for the track
-    char text[120];
-    if (copy.outcome == CopyOutcome::kReadFailed)
+    DeleteFileA(part);   // a partial file must not pass for the track
+    char text[160];
+    if (complete)
+        snprintf(text, sizeof text,
+                 "The track was not saved: a file of this name is read-only or in use. Please choose another name.");
+    else if (copy.outcome == CopyOutcome::kReadFailed)
         snprintf(text, sizeof text, "Error reading the CD at frame %ld: the track was not ripped.", copy.failedFrame);
     else
         snprintf(text, sizeof text, "Error writing file: the track was not ripped.");

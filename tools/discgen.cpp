@@ -112,6 +112,20 @@ void AppendTrack(uint32_t seed, int track, long frames, std::ofstream* out) {
     }
 }
 
+uint8_t Bcd(int value) { return static_cast<uint8_t>(value / 10 << 4 | value % 10); }
+
+// A mode 1 sector at disc address `lba`: the sync pattern, the header (the address as
+// BCD minutes, seconds and frames, then mode 1) and an empty user area.
+void DataSector(long lba, std::vector<uint8_t>* out) {
+    out->assign(rig::kBytesPerFrame, 0);
+    std::fill(out->begin() + 1, out->begin() + 11, 0xFF);
+    rig::Msf msf = rig::FramesToMsf(lba + rig::kPregapFrames);
+    (*out)[12] = Bcd(msf.m);
+    (*out)[13] = Bcd(msf.s);
+    (*out)[14] = Bcd(msf.f);
+    (*out)[15] = 1;
+}
+
 }  // namespace
 
 void TrackSample(uint32_t seed, int track, long frameInTrack, int pair, int16_t* left, int16_t* right) {
@@ -138,14 +152,15 @@ void TrackFrames(uint32_t seed, int track, long firstFrame, long frames, std::ve
 }
 
 bool WriteDisc(const std::string& cuePath, const std::vector<long>& trackFrames, uint32_t seed,
-               std::string* error) {
+               std::string* error, long dataFrames) {
     auto fail = [error](const std::string& text) {
         if (error) *error = text;
         return false;
     };
     if (trackFrames.empty()) return fail("a disc needs at least one track");
-    if (trackFrames.size() > static_cast<size_t>(rig::kMaxTracks)) return fail("a disc has at most 99 tracks");
-    long total = 0;
+    if (trackFrames.size() + (dataFrames > 0) > static_cast<size_t>(rig::kMaxTracks))
+        return fail("a disc has at most 99 tracks");
+    long total = std::max(0L, dataFrames);
     for (long frames : trackFrames) {
         if (frames < 1) return fail("every track needs at least one frame");
         if (frames > 100L * 60 * rig::kFramesPerSecond) return fail("a track cannot be longer than 100 minutes");
@@ -163,19 +178,29 @@ bool WriteDisc(const std::string& cuePath, const std::vector<long>& trackFrames,
 
     std::ofstream bin(binPath, std::ios::binary | std::ios::trunc);
     if (!bin) return fail("cannot create '" + binPath + "'");
+    std::vector<uint8_t> chunk;
     for (size_t t = 0; t < trackFrames.size(); ++t) AppendTrack(seed, static_cast<int>(t + 1), trackFrames[t], &bin);
+    const long audioFrames = total - std::max(0L, dataFrames);
+    for (long f = 0; f < dataFrames; ++f) {
+        DataSector(audioFrames + rig::kSessionGapFrames + f, &chunk);
+        bin.write(reinterpret_cast<const char*>(chunk.data()), static_cast<std::streamsize>(chunk.size()));
+    }
     bin.close();
     if (!bin) return fail("cannot write '" + binPath + "'");
 
-    std::string cue = "FILE \"" + binName + "\" BINARY\n";
+    std::string cue = dataFrames > 0 ? "REM SESSION 01\n" : "";
+    cue += "FILE \"" + binName + "\" BINARY\n";
     long start = 0;
-    for (size_t t = 0; t < trackFrames.size(); ++t) {
+    for (size_t t = 0; t <= trackFrames.size(); ++t) {
+        bool data = t == trackFrames.size();
+        if (data && dataFrames <= 0) break;
+        if (data) cue += "REM SESSION 02\n";
         rig::Msf msf = rig::FramesToMsf(start);
-        char lines[64];
-        snprintf(lines, sizeof lines, "  TRACK %02d AUDIO\n    INDEX 01 %02d:%02d:%02d\n", static_cast<int>(t + 1),
-                 msf.m, msf.s, msf.f);
+        char lines[80];
+        snprintf(lines, sizeof lines, "  TRACK %02d %s\n    INDEX 01 %02d:%02d:%02d\n", static_cast<int>(t + 1),
+                 data ? "MODE1/2352" : "AUDIO", msf.m, msf.s, msf.f);
         cue += lines;
-        start += trackFrames[t];
+        if (!data) start += trackFrames[t];
     }
     std::ofstream out(cuePath, std::ios::binary | std::ios::trunc);
     if (!out) return fail("cannot create '" + cuePath + "'");

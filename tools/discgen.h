@@ -19,10 +19,13 @@ void TrackSample(uint32_t seed, int track, long frameInTrack, int pair, int16_t*
 void TrackFrames(uint32_t seed, int track, long firstFrame, long frames, std::vector<uint8_t>* out);
 
 // Writes `cuePath` and, beside it, the BIN named after it (same stem, ".bin").
-// `trackFrames[k]` is the length of track k + 1 in frames (each at least 1).
-// Returns false with a reason in *error when a file cannot be written.
+// `trackFrames[k]` is the length of track k + 1 in frames (each at least 1). With
+// `dataFrames` above 0 the disc is a CD-Extra: after the audio tracks, in a second
+// session, one data track (MODE1/2352) of that many sectors, empty but for their sync
+// pattern and header. Returns false with a reason in *error when a file cannot be
+// written.
 bool WriteDisc(const std::string& cuePath, const std::vector<long>& trackFrames, uint32_t seed,
-               std::string* error);
+               std::string* error, long dataFrames = 0);
 
 // Writes `wavPath` as a canonical CD-format WAV file (44-byte header) holding the
 // first `frames` frames of track 1 of a disc made with `seed`: music-like sound for

@@ -14,6 +14,8 @@ constexpr int kMaxDrives = 8;            // entries of a drive list
 constexpr int kTocEntries = 100;         // 99 tracks and the lead-out
 constexpr uint8_t kLeadoutTrack = 0xAA;
 constexpr uint8_t kAudioAdrControl = 0x10;   // ADR 1 (position), control 0: two-channel audio
+constexpr uint8_t kDataAdrControl = 0x14;    // ADR 1, control 4: a data track
+constexpr uint8_t kDataControlBit = 0x04;
 constexpr long kPregapFrames = 150;          // LBA 0 is MSF 00:02:00
 
 // Results of the operations (also the status word of a transfer buffer).

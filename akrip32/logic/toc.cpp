@@ -17,15 +17,34 @@ void StoreAddress(long lba, bool msf, uint8_t* out) {
     out[3] = static_cast<uint8_t>(value);
 }
 
-void SetDescriptor(TocDescriptor* d, uint8_t track, long lba, bool msf) {
-    d->adrControl = kAudioAdrControl;
+void SetDescriptor(TocDescriptor* d, uint8_t track, long lba, bool msf, bool data) {
+    d->adrControl = data ? kDataAdrControl : kAudioAdrControl;
     d->track = track;
     StoreAddress(lba, msf, d->address);
 }
 
+// The descriptors the header's length says the record holds, at most all of them.
+size_t PresentDescriptors(const Toc& toc) {
+    size_t length = static_cast<size_t>(toc.length[0]) << 8 | toc.length[1];
+    size_t present = length < 2 ? 0 : (length - 2) / sizeof(TocDescriptor);
+    return present > kTocEntries ? kTocEntries : present;
+}
+
+// The position of `track`'s descriptor, or -1.
+int FindDescriptor(const Toc& toc, int track) {
+    if (track < 1 || track > 99) return -1;
+    size_t present = PresentDescriptors(toc);
+    for (size_t k = 0; k < present; ++k)
+        if (toc.descriptors[k].track == track) return static_cast<int>(k);
+    return -1;
+}
+
+bool IsData(const TocDescriptor& d) { return (d.adrControl & kDataControlBit) != 0; }
+
 }  // namespace
 
-bool BuildToc(const std::vector<long>& trackStarts, long leadout, bool msf, Toc* toc) {
+bool BuildToc(const std::vector<long>& trackStarts, long leadout, bool msf, Toc* toc,
+              const std::vector<bool>& dataTracks) {
     std::memset(toc, 0, sizeof *toc);
     size_t count = trackStarts.size();
     if (count == 0 || count > kTocEntries - 1) return false;
@@ -38,27 +57,32 @@ bool BuildToc(const std::vector<long>& trackStarts, long leadout, bool msf, Toc*
     toc->length[1] = static_cast<uint8_t>(length);
     toc->firstTrack = 1;
     toc->lastTrack = static_cast<uint8_t>(count);
+    auto data = [&](size_t k) { return k < dataTracks.size() && dataTracks[k]; };
     for (size_t k = 0; k < count; ++k)
-        SetDescriptor(&toc->descriptors[k], static_cast<uint8_t>(k + 1), trackStarts[k], msf);
-    SetDescriptor(&toc->descriptors[count], kLeadoutTrack, leadout, msf);
+        SetDescriptor(&toc->descriptors[k], static_cast<uint8_t>(k + 1), trackStarts[k], msf, data(k));
+    SetDescriptor(&toc->descriptors[count], kLeadoutTrack, leadout, msf, data(count - 1));
     return true;
 }
 
+bool IsDataTrack(const Toc& toc, int track) {
+    int k = FindDescriptor(toc, track);
+    return k >= 0 && IsData(toc.descriptors[k]);
+}
+
 bool TrackSpan(const Toc& toc, int track, long* start, long* frames) {
-    if (track < 1 || track > 99) return false;
-    size_t length = static_cast<size_t>(toc.length[0]) << 8 | toc.length[1];
-    size_t present = length < 2 ? 0 : (length - 2) / sizeof(TocDescriptor);
-    if (present > kTocEntries) present = kTocEntries;
-    for (size_t k = 0; k + 1 < present; ++k) {
-        if (toc.descriptors[k].track != track) continue;
-        uint32_t first = DescriptorAddress(toc.descriptors[k]);
-        uint32_t end = DescriptorAddress(toc.descriptors[k + 1]);
-        if (end < first || end - first > static_cast<uint32_t>(kMaxWavFrames)) return false;
-        *start = static_cast<long>(first);
-        *frames = static_cast<long>(end - first);
-        return true;
+    int k = FindDescriptor(toc, track);
+    if (k < 0 || static_cast<size_t>(k) + 1 >= PresentDescriptors(toc)) return false;
+    const TocDescriptor& next = toc.descriptors[k + 1];
+    uint32_t first = DescriptorAddress(toc.descriptors[k]);
+    uint32_t end = DescriptorAddress(next);
+    if (!IsData(toc.descriptors[k]) && next.track != kLeadoutTrack && IsData(next)) {
+        if (end < static_cast<uint32_t>(kSessionGapFrames)) return false;
+        end -= static_cast<uint32_t>(kSessionGapFrames);
     }
-    return false;
+    if (end < first || end - first > static_cast<uint32_t>(kMaxWavFrames)) return false;
+    *start = static_cast<long>(first);
+    *frames = static_cast<long>(end - first);
+    return true;
 }
 
 }  // namespace akrip

@@ -8,17 +8,27 @@
 
 namespace akrip {
 
-// Fills `toc` (zeroing it first) in MMC READ TOC format 0: one audio descriptor per
-// track start, then the lead-out; addresses as LBAs, or as 0 M S F with the two-second
-// pregap added when `msf`. False (toc zeroed) for no track, more than 99 tracks, or
-// starts that do not ascend below the lead-out.
-bool BuildToc(const std::vector<long>& trackStarts, long leadout, bool msf, Toc* toc);
+// On a disc with an audio session and then a data session (CD-Extra), the audio ends
+// this many frames before the data track: the first session's lead-out, the second's
+// lead-in and its pregap lie between them.
+constexpr long kSessionGapFrames = 11400;
+
+// Fills `toc` (zeroing it first) in MMC READ TOC format 0: one descriptor per track
+// start (audio, or data where `dataTracks` says so), then the lead-out; addresses as
+// LBAs, or as 0 M S F with the two-second pregap added when `msf`. False (toc zeroed)
+// for no track, more than 99 tracks, or starts that do not ascend below the lead-out.
+bool BuildToc(const std::vector<long>& trackStarts, long leadout, bool msf, Toc* toc,
+              const std::vector<bool>& dataTracks = {});
+
+// Whether the descriptor of `track` marks a data track (control bit 4).
+bool IsDataTrack(const Toc& toc, int track);
 
 // The frame range of `track` in a table of contents holding LBAs: its start and the
-// frames up to the next descriptor (the next track or the lead-out). Descriptors are
-// found by their track numbers, within the length the header gives. False when the
-// track is not there, has nothing after it, ends before it starts, or is too long for
-// a WAV file.
+// frames up to the next descriptor (the next track or the lead-out); an audio track
+// followed by a data track ends a session gap earlier, where its session's audio ends.
+// Descriptors are found by their track numbers, within the length the header gives.
+// False when the track is not there, has nothing after it, ends before it starts, or
+// is too long for a WAV file.
 bool TrackSpan(const Toc& toc, int track, long* start, long* frames);
 
 // Frames a WAV file's 32-bit sizes can hold.

@@ -65,3 +65,34 @@ int LengthSeconds(const char* lengthText) {
     int seconds = len > 3 ? TwoDigits(lengthText + 3) : 0;
     return minutes * 60 + seconds;
 }
+
+namespace {
+
+// Reads `count` fields of two digits separated by colons; false when the text is not so.
+bool ColonFields(const char* text, int count, int* fields) {
+    for (int i = 0; i < count; ++i) {
+        const char* at = text + 3 * i;
+        if (at[0] < '0' || at[0] > '9' || at[1] < '0' || at[1] > '9') return false;
+        if (i + 1 < count && at[2] != ':') return false;
+        fields[i] = (at[0] - '0') * 10 + (at[1] - '0');
+    }
+    return true;
+}
+
+constexpr long kFramesPerSecond = 75;
+
+}  // namespace
+
+long LengthFrames(const char* lengthText) {
+    int f[3];
+    if (strnlen(lengthText, 8) < 8 || !ColonFields(lengthText, 3, f)) return 0;
+    return (f[0] * 60L + f[1]) * kFramesPerSecond + f[2];
+}
+
+bool PlayReachedTrackEnd(const char* position, int track, const char* lengthText) {
+    int f[4];
+    if (strnlen(position, 11) < 11 || !ColonFields(position, 4, f)) return false;
+    long at = (f[1] * 60L + f[2]) * kFramesPerSecond + f[3];
+    if (f[0] == track + 1) return at <= kFramesPerSecond;   // at the next track's start
+    return f[0] == track && at >= LengthFrames(lengthText) - kFramesPerSecond;
+}

@@ -38,6 +38,15 @@ int NextTrack(int current, int count);
 
 // Seconds of a length text: minutes from characters 1–2, seconds from 4–5.
 int LengthSeconds(const char* lengthText);
+// Frames of a length text "mm:ss:ff" (75 a second); 0 for a text that holds none.
+long LengthFrames(const char* lengthText);
+
+// Whether the play of `track` (up to the next track, or to `lengthText` into the last
+// one), which the drive reports stopped at `position` ("tt:mm:ss:ff" in tmsf), got to
+// the track's end, allowing a drive that stops up to a second short of it or past it.
+// False when it stopped earlier, on another track (the disc was changed: the position
+// went back to track 1) or the position is not a tmsf text.
+bool PlayReachedTrackEnd(const char* position, int track, const char* lengthText);
 
 // Bounded copy that always terminates `dest`.
 void CopyText(char* dest, size_t destSize, const char* src);

@@ -115,6 +115,8 @@ struct CueState {
     std::string fileName;
     int track = 0;              // number of the current TRACK, 0 before the first
     bool trackHasIndex1 = false;
+    int session = 1;            // the session the next TRACK belongs to
+    bool sessionHasTrack = false;
 };
 
 bool Fail(std::string* error, const std::string& text, int line) {
@@ -122,10 +124,26 @@ bool Fail(std::string* error, const std::string& text, int line) {
     return false;
 }
 
+// "REM SESSION nn": the tracks that follow open session nn, the next after the one
+// before (01 for the first), which must have a track.
+bool ParseSession(const std::vector<std::string>& w, int line, CueState* st, std::string* error) {
+    long n;
+    if (w.size() < 3 || !ParseNumber(w[2], 2, &n) || n < 1)
+        return Fail(error, "REM SESSION needs a number from 01 to 99", line);
+    if (st->track == 0 && n == 1 && st->session == 1) return true;   // the first session, declared
+    if (st->track > 0 && !st->trackHasIndex1) return Fail(error, Printf("no INDEX 01 for TRACK %02ld", st->track), line);
+    if (!st->sessionHasTrack) return Fail(error, Printf("SESSION %02ld has no track", st->session), line);
+    if (n != st->session + 1) return Fail(error, Printf("SESSION %02ld out of order", n), line);
+    st->session = static_cast<int>(n);
+    st->sessionHasTrack = false;
+    return true;
+}
+
 // Handles one line's words. Returns false with *error set on the first fault.
 bool ParseCueLine(const std::vector<std::string>& w, int line, CueState* st, Disc* disc,
                   std::string* error) {
     const std::string key = Upper(w[0]);
+    if (key == "REM" && w.size() >= 2 && Upper(w[1]) == "SESSION") return ParseSession(w, line, st, error);
     if (key == "REM" || key == "TITLE" || key == "PERFORMER" || key == "SONGWRITER" ||
         key == "CATALOG" || key == "CDTEXTFILE" || key == "FLAGS" || key == "ISRC")
         return true;
@@ -146,10 +164,15 @@ bool ParseCueLine(const std::vector<std::string>& w, int line, CueState* st, Dis
         if (st->track > 0 && !st->trackHasIndex1)
             return Fail(error, Printf("no INDEX 01 for TRACK %02ld", st->track), line);
         if (n != st->track + 1) return Fail(error, Printf("TRACK %02ld out of order", n), line);
-        if (Upper(w[2]) != "AUDIO")
-            return Fail(error, Printf("TRACK %02ld is not an audio track (", n) + Shown(w[2]) + ")", line);
+        const std::string type = Upper(w[2]);
+        if (type != "AUDIO" && type != "MODE1/2352")
+            return Fail(error, Printf("TRACK %02ld is of type '", n) + Shown(w[2]) +
+                                   "': only AUDIO and MODE1/2352 tracks are supported", line);
         st->track = static_cast<int>(n);
         st->trackHasIndex1 = false;
+        st->sessionHasTrack = true;
+        disc->dataTracks.push_back(type != "AUDIO");
+        disc->sessions.push_back(st->session);
         return true;
     }
     if (key == "INDEX") {
@@ -159,6 +182,7 @@ bool ParseCueLine(const std::vector<std::string>& w, int line, CueState* st, Dis
         if (st->track == 0) return Fail(error, "INDEX before any TRACK", line);
         if (n != 1) return true;  // INDEX 00 (pre-gap) and sub-indexes do not move the track start
         if (st->trackHasIndex1) return Fail(error, Printf("second INDEX 01 for TRACK %02ld", st->track), line);
+        frames += (st->session - 1) * kSessionGapFrames;   // from the BIN to the disc
         if (!disc->trackStarts.empty() && frames <= disc->trackStarts.back())
             return Fail(error, Printf("TRACK %02ld starts before the end of TRACK %02ld", st->track, st->track - 1),
                         line);
@@ -207,8 +231,10 @@ bool ParseCue(const std::string& text, const std::string& cueDir, Disc* disc, st
         *disc = Disc();
         return false;
     }
-    if (!st.trackHasIndex1) {
-        if (error) *error = Printf("no INDEX 01 for TRACK %02ld", st.track);
+    if (!st.trackHasIndex1 || !st.sessionHasTrack) {
+        if (error)
+            *error = st.sessionHasTrack ? Printf("no INDEX 01 for TRACK %02ld", st.track)
+                                        : Printf("SESSION %02ld has no track", st.session);
         *disc = Disc();
         return false;
     }
@@ -255,9 +281,10 @@ bool LoadDisc(const std::string& cuePath, Disc* disc, std::string* error) {
         if (error) *error = "BIN file '" + shownBin + "' is longer than 100 minutes";
         return false;
     }
-    parsed.leadout = static_cast<long>(size / kBytesPerFrame);
+    long binFrames = static_cast<long>(size / kBytesPerFrame);
+    parsed.leadout = binFrames + (parsed.Session(parsed.TrackCount()) - 1) * kSessionGapFrames;
     for (int k = 0; k < parsed.TrackCount(); ++k) {
-        if (parsed.trackStarts[k] >= parsed.leadout) {
+        if (parsed.trackStarts[k] - (parsed.Session(k + 1) - 1) * kSessionGapFrames >= binFrames) {
             if (error) *error = Printf("TRACK %02ld starts beyond the end of the BIN", k + 1);
             return false;
         }
@@ -306,11 +333,44 @@ void UnpackTmsf(uint32_t packed, int* track, Msf* msf) {
     msf->f = static_cast<int>(packed >> 24 & 0xFF);
 }
 
+long TrackEnd(const Disc& disc, int track) {
+    if (track < 1 || track > disc.TrackCount()) return 0;
+    if (track == disc.TrackCount()) return disc.leadout;
+    long next = disc.trackStarts[track];
+    return disc.Session(track + 1) != disc.Session(track) ? next - kSessionGapFrames : next;
+}
+
 long TrackLengthFrames(const Disc& disc, int track) {
     if (track < 1 || track > disc.TrackCount()) return 0;
     long start = disc.trackStarts[track - 1];
-    long end = track < disc.TrackCount() ? disc.trackStarts[track] : disc.leadout - 1;
+    long end = track < disc.TrackCount() ? TrackEnd(disc, track) : disc.leadout - 1;
     return std::max(0L, end - start);
+}
+
+namespace {
+
+// The track whose frames hold `lba`, or 0 (before the first track, in a gap, past the end).
+int TrackHolding(const Disc& disc, long lba) {
+    auto it = std::upper_bound(disc.trackStarts.begin(), disc.trackStarts.end(), lba);
+    int track = static_cast<int>(it - disc.trackStarts.begin());
+    return track >= 1 && lba < TrackEnd(disc, track) ? track : 0;
+}
+
+}  // namespace
+
+bool LbaToBinFrame(const Disc& disc, long lba, long* binFrame) {
+    int track = TrackHolding(disc, lba);
+    if (track == 0) return false;
+    *binFrame = lba - (disc.Session(track) - 1) * kSessionGapFrames;
+    return true;
+}
+
+long AudioRunEnd(const Disc& disc, long lba) {
+    int track = TrackHolding(disc, lba);
+    if (track == 0 || disc.IsData(track)) return lba;
+    while (track < disc.TrackCount() && !disc.IsData(track + 1) && disc.Session(track + 1) == disc.Session(track))
+        ++track;
+    return TrackEnd(disc, track);
 }
 
 long DiscLengthFrames(const Disc& disc) {

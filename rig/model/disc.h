@@ -14,21 +14,37 @@ constexpr int kBytesPerFrame = 2352;      // 588 stereo 16-bit samples
 constexpr int kSamplesPerFrame = 588;     // stereo sample pairs per frame
 constexpr long kPregapFrames = 150;       // LBA 0 is shown as MSF 00:02:00
 constexpr int kMaxTracks = 99;
+// Between two sessions of a disc (CD-Extra: the audio session, then a data session)
+// lie the first session's lead-out (6,750 frames), the next one's lead-in (4,500) and
+// its pregap (150). None of it is in the BIN: a session's addresses on the disc lie
+// this much further per session than its frames in the BIN.
+constexpr long kSessionGapFrames = 11400;
 
 struct Disc {
     std::string binPath;            // the BIN as named by the CUE, resolved against the CUE's folder
     std::vector<long> trackStarts;  // LBA of INDEX 01 of track k at [k - 1], ascending
-    long leadout = 0;               // first LBA after the last frame (BIN size / 2,352)
+    std::vector<bool> dataTracks;   // track k is a data track (MODE1/2352) at [k - 1]; none listed: audio
+    std::vector<int> sessions;      // session of track k (from 1) at [k - 1]; none listed: session 1
+    long leadout = 0;               // first LBA after the last frame (BIN frames and the session gaps)
 
     int TrackCount() const { return static_cast<int>(trackStarts.size()); }
+    bool IsData(int track) const {
+        return track >= 1 && track <= static_cast<int>(dataTracks.size()) && dataTracks[track - 1];
+    }
+    int Session(int track) const {
+        return track >= 1 && track <= static_cast<int>(sessions.size()) ? sessions[track - 1] : 1;
+    }
 };
 
 // Parses CUE sheet text. `cueDir` is the folder of the CUE file (with or without a
 // trailing separator, Windows or POSIX style) and resolves the FILE name. Only the
-// binary audio form is accepted: one FILE "x" BINARY, TRACK nn AUDIO in ascending
-// order from 01, INDEX 01 mm:ss:ff (INDEX 00, REM, TITLE, PERFORMER, FLAGS,
-// PREGAP and other known lines are tolerated). Leaves disc->leadout at 0: the BIN's
-// size decides it. Returns false with a one-line reason in *error.
+// binary form is accepted: one FILE "x" BINARY, TRACK nn AUDIO or MODE1/2352 (a data
+// track) in ascending order from 01, INDEX 01 mm:ss:ff, and REM SESSION nn before the
+// first track of each session, numbered from 01 (INDEX 00, other REM lines, TITLE,
+// PERFORMER, FLAGS, PREGAP and other known lines are tolerated). INDEX positions are
+// BIN positions; a track of session s lies (s - 1) session gaps further on the disc.
+// Leaves disc->leadout at 0: the BIN's size decides it. Returns false with a one-line
+// reason in *error.
 bool ParseCue(const std::string& text, const std::string& cueDir, Disc* disc, std::string* error);
 
 // Reads the CUE file and the size of its BIN. Fails (with the reason) when the CUE
@@ -51,9 +67,20 @@ uint32_t PackTmsf(int track, const Msf& msf);
 Msf UnpackMsf(uint32_t packed);
 void UnpackTmsf(uint32_t packed, int* track, Msf* msf);
 
-// Length of track k (1-based) in frames: next start - start; the last track is one
-// frame shorter than leadout - start. 0 for a track that does not exist.
+// First LBA after the frames of track k: the next track's start, or the session gap
+// before it when the next track opens a new session; the leadout for the last track.
+// 0 for a track that does not exist.
+long TrackEnd(const Disc& disc, int track);
+// Length of track k (1-based) in frames: up to its end; the last track is one frame
+// shorter than leadout - start. 0 for a track that does not exist.
 long TrackLengthFrames(const Disc& disc, int track);
+// The BIN frame that holds the disc's `lba`; false for an address in a session gap
+// or off the disc.
+bool LbaToBinFrame(const Disc& disc, long lba, long* binFrame);
+// The end (exclusive) of the audio that plays on without a break from `lba`: the end
+// of the last audio track of the run of audio tracks holding it, up to a data track
+// or a session gap. `lba` itself when it lies in a data track, in a gap or off the disc.
+long AudioRunEnd(const Disc& disc, long lba);
 // Disc length in frames: leadout - first start - 1.
 long DiscLengthFrames(const Disc& disc);
 

@@ -77,9 +77,9 @@ TEST_F(RecordFromCd, MiddleAndLastTrackHoldTheirPcmBitForBit) {
     EXPECT_EQ(ExitProgram(), 0u);
 }
 
-TEST_F(RecordFromCd, RecordsInTheFormatOfTheSettingsFile) {
+TEST_F(RecordFromCd, RecordsInTheSettingsFormatAndSavesNothingThatDidNotPlay) {
     WriteSettingsFile(SettingsFileBytes(8, 22050, 1, 128, 1, true, false));
-    InsertDisc({225, 300});
+    InsertDisc({225, 300, 1});
     ASSERT_TRUE(Launch());
     ASSERT_TRUE(DiscRead());
     PressPlayFor("small");
@@ -108,6 +108,37 @@ TEST_F(RecordFromCd, RecordsInTheFormatOfTheSettingsFile) {
     std::string a(fromEven.begin(), fromEven.end()), b(fromOdd.begin() + 1, fromOdd.end());
     EXPECT_TRUE(wav.data.find(a) != std::string::npos || wav.data.find(b) != std::string::npos)
         << "track 1 converted to 22,050 Hz, 8 bits, mono is not in the recording";
+
+    // A one-frame last track: the drive reports it a frame short, so nothing of it plays.
+    auto idleWithoutFile = [&](const std::string& name) {
+        EXPECT_TRUE(harness::WaitUntil([&] { return app_.IsEnabled(kPlay) && !app_.IsEnabled(kSave); }, 3000));
+        EXPECT_TRUE(app_.NoMessageBoxWithin(2500)) << "a notice after the recording of " << name << " ended";
+        EXPECT_FALSE(harness::FileExists(ScratchPath(name)));
+        EXPECT_TRUE(RecordingItemsGrayed(false));
+    };
+    ASSERT_TRUE(app_.ClickButton(kLastTrack));
+    PressPlayFor("empty");
+    EXPECT_EQ(app_.AnswerMessageBox("CD Error", "OK").text,
+              "Nothing of track 3 can be recorded: the drive reports no audio in it.");
+    idleWithoutFile("empty.wav");
+
+    // Another disc slipped in with the door never opened: the table still counts three
+    // tracks, so the play of track 2 up to track 3 fails once the recording has begun.
+    InsertDisc({150, 150}, "other");
+    ASSERT_TRUE(app_.ClickButton(kPrevTrack));
+    PressPlayFor("swapped");
+    app_.AnswerMessageBox("CD Play Error", "OK");
+    idleWithoutFile("swapped.wav");
+
+    // The new disc is read; a third disc while its track records ends that recording.
+    ASSERT_TRUE(harness::WaitUntil([&] { return ShowsTrack("1") && app_.IsEnabled(kPlay); }, 4000));
+    PressPlayFor("changed");
+    ASSERT_TRUE(Recording());
+    InsertDisc({225, 225}, "third");
+    EXPECT_EQ(app_.AnswerMessageBox("CD Error", "OK").text,
+              "The CD stopped before the end of track 1 (the drive was opened or the disc was changed): the "
+              "recording was not saved.");
+    idleWithoutFile("changed.wav");
     EXPECT_EQ(ExitProgram(), 0u);
 }
 
@@ -161,6 +192,10 @@ TEST_F(Partial, StartsByHandAndEndsBySaveOrByTheTrack) {
     ASSERT_TRUE(DiscRead());
     app_.PostCommand(kPartial);
     ASSERT_TRUE(harness::WaitUntil([&] { return app_.MenuChecked(kPartial); }, 2000));
+    // Record from CD keeps Partial CD Recording, as its check mark says.
+    ASSERT_TRUE(app_.SendCommand(kRecordCd));
+    EXPECT_TRUE(app_.MenuChecked(kPartial));
+    EXPECT_TRUE(app_.MenuChecked(kRecordCd));
 
     // Play arms: the CD plays, the button offers Start, nothing can be saved yet.
     PressPlayFor("by hand");

@@ -26,8 +26,8 @@ std::string CdWavHeader(uint32_t dataBytes) {
 class RipSession : public QuorrelTest {
 protected:
     // Starts the program on the disc, switches to Rip from CD and waits for the disc.
-    void StartRipping(const std::vector<long>& frames) {
-        InsertDisc(frames);
+    void StartRipping(const std::vector<long>& frames, long dataFrames = 0) {
+        InsertDisc(frames, "disc", dataFrames);
         ASSERT_TRUE(Launch());
         ASSERT_TRUE(DiscRead());
         app_.PostCommand(kRip);
@@ -106,6 +106,40 @@ TEST_F(RipSession, MiddleAndLastTrackAreTheBinsBytes) {
     EXPECT_EQ(ExitProgram(), 0u);
 }
 
+// CD-Extra: the last audio track ends where the audio session ends, and the data
+// track after the session gap is refused, as a recording of it is.
+TEST_F(RipSession, ACdExtraGivesItsAudioAndRefusesItsDataTrack) {
+    StartRipping({100, 60}, 40);
+    ASSERT_TRUE(app_.ClickButton(kLastTrack));
+    ASSERT_TRUE(harness::WaitUntil([&] { return ShowsTrack("3"); }, 2000));
+    PressPlayFor("Data");
+    EXPECT_EQ(app_.AnswerMessageBox("Message", "OK").text, "Track 3 is a data track, not audio: it cannot be ripped.");
+    ASSERT_TRUE(RipOver());
+    EXPECT_FALSE(harness::FileExists(ScratchPath("data.wav")));
+
+    ASSERT_TRUE(app_.ClickButton(kPrevTrack));
+    PressPlayFor("Last Audio");
+    ASSERT_TRUE(Ripped("last audio.wav"));
+    EXPECT_TRUE(harness::ReadFileOrEmpty(ScratchPath("last audio.wav")).substr(44) == BinBytes(100, 60));
+
+    app_.PostCommand(kRecordCd);
+    ASSERT_TRUE(harness::WaitUntil([&] { return app_.MenuChecked(kRecordCd); }, 2000));
+    ASSERT_TRUE(app_.ClickButton(kLastTrack));
+    PressPlayFor("Data");
+    EXPECT_EQ(app_.AnswerMessageBox("CD Error", "OK").text,
+              "Track 3 is a data track, not audio: it cannot be recorded.");
+    EXPECT_FALSE(harness::FileExists(ScratchPath("data.wav")));
+    // The last audio track records whole (the next notice is its own), ending with its audio.
+    ASSERT_TRUE(harness::WaitUntil([&] { return app_.IsEnabled(kPlay) && !app_.IsEnabled(kSave); }, 3000));
+    ASSERT_TRUE(app_.ClickButton(kPrevTrack));
+    PressPlayFor("Recorded");
+    ASSERT_TRUE(Saved("recorded.wav", 1000 + 4000));
+    WavFile wav;
+    ASSERT_TRUE(ReadWavFile(ScratchPath("recorded.wav"), &wav));
+    EXPECT_TRUE(HoldsBetweenSilence(wav.data, TrackPcm(2), 4));
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
 TEST_F(RipSession, ABadSectorEndsTheRipWithAMessageAndNoFile) {
     // Track 2 is frames 100..299; its sixth read (frames 230..255, after the second
     // progress text) meets the bad sector 233 three times.
@@ -119,15 +153,25 @@ TEST_F(RipSession, ABadSectorEndsTheRipWithAMessageAndNoFile) {
     EXPECT_EQ(box.text, "Error reading the CD at frame 230: the track was not ripped.");
     MoveAside(box);
     EXPECT_TRUE(ShowsPrompt("Ripping... 230: 70       ")) << "the last progress text before the failed read";
-    EXPECT_FALSE(harness::FileExists(ScratchPath("scratched.wav"))) << "the partial file is still there";
+    EXPECT_FALSE(harness::FileExists(ScratchPath("scratched.wav"))) << "a partial file passes for the track";
     ASSERT_TRUE(app_.Answer(box, "OK"));
     ASSERT_TRUE(RipOver());
-    EXPECT_FALSE(harness::FileExists(ScratchPath("scratched.wav")));
+    EXPECT_EQ(harness::ListFiles(dir_), (std::vector<std::string>{"disc.bin", "disc.cue"})) << "a partial file is left";
     ExpectIdleAfterRip();
 
-    // The sector reads again: the same rip completes.
+    // A file the user agreed to replace stays as it was when the rip fails.
+    ASSERT_TRUE(harness::WriteFile(ScratchPath("scratched.wav"), "an older rip"));
+    PressPlayFor("Scratched");
+    ASSERT_TRUE(app_.Answer(app_.WaitForMessageBox("scratched.wav"), "OK"));
+    EXPECT_EQ(app_.AnswerMessageBox("Message", "OK").text,
+              "Error reading the CD at frame 230: the track was not ripped.");
+    ASSERT_TRUE(RipOver());
+    EXPECT_EQ(harness::ReadFileOrEmpty(ScratchPath("scratched.wav")), "an older rip");
+
+    // The sector reads again: the same rip completes, and replaces it.
     rigstate::SetBadSectors("");
     PressPlayFor("Scratched");
+    ASSERT_TRUE(app_.Answer(app_.WaitForMessageBox("scratched.wav"), "OK"));
     ASSERT_TRUE(Ripped("scratched.wav"));
     WavFile wav;
     ASSERT_TRUE(ReadWavFile(ScratchPath("scratched.wav"), &wav));

@@ -126,6 +126,11 @@ TEST_F(Startup, OneTrackDiscCancelStopsWatchingTheDrive) {
     InsertDisc({2000});
     ASSERT_TRUE(Launch());
     EXPECT_TRUE(app_.Answer(app_.WaitForMessageBox("Error?"), "Cancel"));
+    // The start-up is over all the same: over the window the pointer is an arrow again.
+    RECT client = harness::ClientRectOnScreen(app_.Window());
+    ASSERT_TRUE(SetCursorPos(client.left + units_.X(100), client.top + units_.Y(15)));
+    EXPECT_TRUE(harness::WaitUntil([&] { return app_.CursorShape() == "arrow"; }, 3000))
+        << "the pointer shows " << app_.CursorShape();
     // Nothing watches the drive now: a new disc goes unnoticed.
     rigstate::SetDoorOpen(true);
     InsertDisc({900, 900, 900}, "other");

@@ -81,6 +81,18 @@ protected:
     // song name the dialog left.
     ::testing::AssertionResult Close(int button, const std::string& songName) {
         if (!app_.Answer(dialog_, button)) return ::testing::AssertionFailure() << "the dialog did not close";
+        return ShowsSongName(songName);
+    }
+    // Save, which tells `notice` about the entries it leaves out; then as Close.
+    ::testing::AssertionResult SaveLeavingOut(const std::string& notice, const std::string& songName) {
+        PostMessageA(dialog_.box, WM_COMMAND, IDOK, 0);
+        harness::MessageBoxInfo box = app_.AnswerMessageBox("Tracks to Record", "OK");
+        if (box.text != notice) return ::testing::AssertionFailure() << "Save said \"" << box.text << "\"";
+        if (!harness::WaitUntil([&] { return !IsWindow(dialog_.box); }, 3000))
+            return ::testing::AssertionFailure() << "the dialog did not close";
+        return ShowsSongName(songName);
+    }
+    ::testing::AssertionResult ShowsSongName(const std::string& songName) {
         return harness::WaitUntil([&] { return app_.ControlText(kSongName) == songName; }, 3000)
                << "song name field: \"" << app_.ControlText(kSongName) << "\", expected \"" << songName << "\"";
     }
@@ -151,18 +163,23 @@ TEST_F(Tracks, AddRenameRemoveAndTheSavedEntries) {
     ASSERT_TRUE(Enter());
     EXPECT_EQ(Entries(kRecordList), Texts({"Intro", "Track3", "Track3", "Track5"}));
 
-    // Save: the first track of the batch is shown under its name.
-    ASSERT_TRUE(Close(IDOK, "Intro.wav"));
+    // Save: the entry that stands for no track is left out, and the user is told; the
+    // first track of the batch is shown under its name.
+    ASSERT_TRUE(SaveLeavingOut("No track has the name \"Track5\", so this entry is left out. Add the track again "
+                               "from the left-hand list to record it.",
+                               "Intro.wav"));
     EXPECT_TRUE(ShowsCurrent(12));
 
-    // The next opening shows what was saved, in order; the entry that stands for no
-    // track was not taken into the batch.
+    // The next opening shows what was saved, in order.
     ASSERT_TRUE(Open());
     EXPECT_EQ(Entries(kRecordList), Texts({"Intro", "Track3", "Track3"}));
     ASSERT_TRUE(Choose(1));
     ASSERT_TRUE(SetRenameField("Middle"));
     ASSERT_TRUE(Enter());
-    ASSERT_TRUE(Close(IDOK, "Intro.wav"));
+    ASSERT_TRUE(SaveLeavingOut("No track has the name \"Track3\", so this entry is left out. Add the track again "
+                               "from the left-hand list to record it.",
+                               "Intro.wav"))
+        << "the twin of the renamed entry";
     ASSERT_TRUE(Open());
     EXPECT_EQ(Entries(kRecordList), Texts({"Intro", "Middle"})) << "after a second Save";
 
@@ -184,8 +201,15 @@ TEST_F(Tracks, ANameNoFileCanHaveIsRefused) {
     ASSERT_TRUE(SetRenameField("AC/DC: Live?"));
     ASSERT_TRUE(PostKey(VK_RETURN));
     harness::MessageBoxInfo box = app_.WaitForMessageBox("Rename", 5000);
-    EXPECT_NE(box.text.find("cannot contain"), std::string::npos) << box.text;
+    EXPECT_EQ(box.text, "A track name becomes a file name. A file name cannot contain the character /. Please choose "
+                        "another name.");
     ASSERT_TRUE(app_.Answer(box, "OK"));
+    EXPECT_EQ(Entries(kRecordList), Texts({"Track1"}));
+    ASSERT_TRUE(SetRenameField(" nul "));
+    ASSERT_TRUE(PostKey(VK_RETURN));
+    EXPECT_EQ(app_.AnswerMessageBox("Rename", "OK").text,
+              "A track name becomes a file name. \"nul\" is the name of a device, not of a file. Please choose another "
+              "name.");
     EXPECT_EQ(Entries(kRecordList), Texts({"Track1"}));
     ASSERT_TRUE(Close(IDOK, "Track1.wav")) << "the track keeps its name";
 }
@@ -217,10 +241,11 @@ TEST_F(Tracks, ClearLongNamesAndMoreThanAHundredEntries) {
     ASSERT_TRUE(Enter());
     EXPECT_EQ(Entries(kRecordList), Texts({typed.substr(0, 49)}));
 
-    // The batch holds 100 tracks; entries past them are left out.
+    // The batch holds 100 tracks; entries past them are left out, and the user is told.
     for (int i = 0; i < 104; ++i) ASSERT_TRUE(Add(2));
     ASSERT_EQ(Entries(kRecordList).size(), 105u);
-    ASSERT_TRUE(Close(IDOK, typed.substr(0, 49) + ".wav"));
+    ASSERT_TRUE(SaveLeavingOut("Only 100 tracks are recorded at a time: the last 5 entries are left out.",
+                               typed.substr(0, 49) + ".wav"));
     EXPECT_TRUE(ShowsCurrent(11));
     ASSERT_TRUE(Open());
     Texts saved = Entries(kRecordList);
@@ -273,6 +298,14 @@ TEST_F(Batch, RecordsEachTrackUnderItsNameInTheFirstFilesFolder) {
     EXPECT_EQ(harness::ListFiles(folder), Texts({"second song.wav", "track1.wav"}));
     EXPECT_FALSE(harness::FileExists(ScratchPath("second song.wav")));
 
+    // Play Back plays the last file saved, track 1's: the first one may go.
+    ASSERT_TRUE(DeleteFileA(harness::JoinPath(folder, "second song.wav").c_str()));
+    ASSERT_TRUE(app_.ClickButton(kPlayBack));
+    EXPECT_TRUE(harness::WaitUntil([&] { return app_.IsEnabled(kStopPlayBack); }, 3000));
+    EXPECT_TRUE(app_.NoMessageBoxWithin(300));
+    ASSERT_TRUE(app_.ClickButton(kStopPlayBack));
+    ASSERT_TRUE(harness::WaitUntil([&] { return app_.IsEnabled(kPlay); }, 3000));
+
     // The batch is over: the next Play records one track, with the usual notice.
     PressPlayFor("alone");
     ASSERT_TRUE(Recording());
@@ -304,6 +337,45 @@ TEST_F(Batch, SameTrackTwiceWithoutTheNamingQuestions) {
     EXPECT_TRUE(HoldsTrack(ScratchPath("track3.wav"), 3)) << "the second recording of track 3";
     EXPECT_TRUE(HoldsBetweenSilence(first.data, TrackPcm(3, frames_[2] - 1), 4)) << "the first recording";
     EXPECT_FALSE(harness::FileExists(ScratchPath("untitled.wav")));
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+TEST_F(Batch, AnotherDiscOrAnotherSourceEndsTheBatch) {
+    Start(kShortDisc);
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(Add(2));
+    ASSERT_TRUE(Add(3));
+    ASSERT_TRUE(Close(IDOK, "Track2.wav"));
+
+    // The door opened while track 2 records and closed on another disc: the recording
+    // ends unsaved, with no track of the batch after it, and the new disc is read.
+    ASSERT_TRUE(app_.ClickButton(kPlay));
+    ASSERT_TRUE(Recording());
+    rigstate::SetDoorOpen(true);
+    EXPECT_EQ(app_.AnswerMessageBox("CD Error", "OK", 4000).text,
+              "The CD stopped before the end of track 2 (the drive was opened or the disc was changed): the "
+              "recording was not saved.");
+    EXPECT_TRUE(harness::WaitUntil([&] { return !app_.IsEnabled(kPlay); }, 3000));
+    InsertDisc({450, 375}, "other");
+    EXPECT_TRUE(harness::WaitUntil([&] { return ShowsTrack("1") && ShowsLength(LengthText(frames_, 1)); }, 4000))
+        << "the new disc was not read";
+    EXPECT_TRUE(app_.NoMessageBoxWithin(2000));
+    EXPECT_FALSE(app_.IsEnabled(kSave));
+    EXPECT_FALSE(harness::FileExists(ScratchPath("track2.wav")));
+    EXPECT_FALSE(harness::FileExists(ScratchPath("track3.wav")));
+
+    // A batch, then Record from Line In: one Save saves one recording.
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(Add(1));
+    ASSERT_TRUE(Close(IDOK, "Track1.wav"));
+    app_.PostCommand(kLineIn);
+    ASSERT_TRUE(harness::WaitUntil([&] { return app_.MenuChecked(kLineIn) && app_.IsEnabled(kPlay); }, 3000));
+    PressPlayFor("line");
+    ASSERT_TRUE(Recording());
+    ASSERT_TRUE(SaveNow("line.wav"));
+    EXPECT_TRUE(app_.NoMessageBoxWithin(500));
+    EXPECT_FALSE(app_.IsEnabled(kSave)) << "another recording began by itself";
+    EXPECT_FALSE(harness::FileExists(ScratchPath("track1.wav")));
     EXPECT_EQ(ExitProgram(), 0u);
 }
 
@@ -399,6 +471,34 @@ TEST_F(Batch, RipsEachChosenTrackBitForBit) {
     PressPlayFor("Again");
     ASSERT_TRUE(harness::WaitUntil([&] { return harness::ReadFileOrEmpty(ScratchPath("again.wav")).size() ==
                                                 44u + 131 * 2352; }, 10000));
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+// Seventy one-frame tracks in one batch: each lands in its own file, to the last one.
+TEST_F(Batch, RipsABatchOfAnyLengthToItsEnd) {
+    const int kTracks = 70;
+    Start(std::vector<long>(kTracks, 1));
+    app_.PostCommand(kRip);
+    ASSERT_TRUE(harness::WaitUntil([&] { return app_.MenuChecked(kRip); }, 2000));
+    ASSERT_TRUE(Open());
+    for (int track = 1; track <= kTracks; ++track) ASSERT_TRUE(Add(track));
+    ASSERT_TRUE(Close(IDOK, "Track1.wav"));
+
+    app_.PostCommand(kPlay);
+    const std::string last = ScratchPath("track70.wav");
+    EXPECT_TRUE(harness::WaitUntil(
+        [&] {
+            return harness::ReadFileOrEmpty(last).size() == 44u + 2352 && app_.IsEnabled(kEject) &&
+                   app_.IsEnabled(kSongName);
+        },
+        30000))
+        << "the batch did not reach its last track";
+    EXPECT_TRUE(app_.NoMessageBoxWithin(300));
+    for (int track = 1; track <= kTracks; ++track) {
+        std::string file = harness::ReadFileOrEmpty(ScratchPath("track" + std::to_string(track) + ".wav"));
+        EXPECT_TRUE(file.size() == 44u + 2352 && file.substr(44) == TrackPcm(track)) << "track " << track;
+    }
+    EXPECT_EQ(app_.ControlText(kSongName), "track70.wav");
     EXPECT_EQ(ExitProgram(), 0u);
 }
 

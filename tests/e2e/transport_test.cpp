@@ -68,6 +68,14 @@ TEST_F(Transport, EjectOpensAndClosesAndAnEmptyDriveStaysShut) {
     EXPECT_TRUE(TrackButtonsEnabled());
     EXPECT_TRUE(ShowsLength(LengthText(frames_, 1)));
 
+    // Two presses before the poll looks: out and in again, and the disc is read anew.
+    ASSERT_TRUE(app_.SendCommand(kEject));
+    ASSERT_TRUE(rigstate::DoorOpen());
+    ASSERT_TRUE(app_.SendCommand(kEject));
+    ASSERT_FALSE(rigstate::DoorOpen());
+    EXPECT_TRUE(DiscRead(4000)) << "the disc was not read again after the door closed";
+    EXPECT_TRUE(TrackButtonsEnabled());
+
     // Out with the disc, door shut by the button: an empty drive is not ready, so every
     // further press closes the door again instead of opening it.
     ASSERT_TRUE(app_.ClickButton(kEject));

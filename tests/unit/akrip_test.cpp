@@ -67,6 +67,20 @@ TEST(AkripToc, TrackSpanReadsEachTrackUpToTheNextOrTheLeadout) {
     EXPECT_EQ(start, 70000);
     EXPECT_EQ(frames, 500) << "the last track runs to the lead-out";
     for (int missing : {0, -1, 4, 99, 100, 255}) EXPECT_FALSE(TrackSpan(toc, missing, &start, &frames)) << missing;
+
+    // CD-Extra: the last audio track ends a session gap before the data track.
+    ASSERT_TRUE(BuildToc({0, 300, 12000}, 12500, false, &toc, {false, false, true}));
+    EXPECT_EQ(toc.descriptors[1].adrControl, 0x10);
+    EXPECT_EQ(toc.descriptors[2].adrControl, 0x14);
+    EXPECT_FALSE(IsDataTrack(toc, 2));
+    EXPECT_TRUE(IsDataTrack(toc, 3));
+    EXPECT_FALSE(IsDataTrack(toc, 4));
+    ASSERT_TRUE(TrackSpan(toc, 2, &start, &frames));
+    EXPECT_EQ(frames, 12000 - kSessionGapFrames - 300);
+    ASSERT_TRUE(TrackSpan(toc, 3, &start, &frames));
+    EXPECT_EQ(frames, 500);
+    ASSERT_TRUE(BuildToc({0, 300, 11600}, 12500, false, &toc, {false, false, true}));
+    EXPECT_FALSE(TrackSpan(toc, 2, &start, &frames)) << "a gap longer than the track";
 }
 
 TEST(AkripToc, TrackSpanFindsTracksByNumberAndDistrustsOddTables) {

@@ -44,6 +44,7 @@ struct InfoRow {
     int track;  // 170 for the lead-out
     int m, s, f;
     long lsn;
+    std::string type;  // "audio", "data" or "leadout"
 };
 
 // The rows of cd-info's track list: "  3: 01:13:00  005325 audio ..." and the lead-out.
@@ -58,8 +59,10 @@ std::vector<InfoRow> ParseTrackList(const std::string& output) {
         InfoRow row;
         char type[16] = {0};
         if (sscanf(line.c_str(), " %d: %d:%d:%d %ld %15s", &row.track, &row.m, &row.s, &row.f, &row.lsn, type) == 6 &&
-            (std::string(type) == "audio" || std::string(type) == "leadout"))
+            (std::string(type) == "audio" || std::string(type) == "data" || std::string(type) == "leadout")) {
+            row.type = type;
             rows.push_back(row);
+        }
     }
     return rows;
 }
@@ -82,27 +85,43 @@ protected:
     std::string dir_;
 };
 
+// An audio disc, and a CD-Extra whose data track libcdio reads at its place in the BIN:
+// the model puts it a session gap further, where it lies on a real disc.
 TEST_F(CdTools, CdInfoListsTheTracksTheModelSees) {
-    const std::string cue = dir_ + "disc.cue";
-    CommandResult made = RunCommand(Mkdisc(Quoted(cue) + " 2250 3075 1 1650 76 --seed 9"));
-    ASSERT_EQ(made.exitCode, 0) << made.output;
+    struct Case {
+        std::string args;
+        std::vector<long> starts;
+    } cases[] = {
+        {"2250 3075 1 1650 76 --seed 9", {0, 2250, 5325, 5326, 6976}},
+        {"300 450 --data 600", {0, 300, 750 + rig::kSessionGapFrames}},
+    };
+    for (const Case& c : cases) {
+        const std::string cue = dir_ + "disc.cue";
+        CommandResult made = RunCommand(Mkdisc(Quoted(cue) + " " + c.args));
+        ASSERT_EQ(made.exitCode, 0) << made.output;
 
-    rig::Disc disc;
-    std::string error;
-    ASSERT_TRUE(rig::LoadDisc(cue, &disc, &error)) << error;
-    ASSERT_EQ(disc.trackStarts, (std::vector<long>{0, 2250, 5325, 5326, 6976}));
+        rig::Disc disc;
+        std::string error;
+        ASSERT_TRUE(rig::LoadDisc(cue, &disc, &error)) << error;
+        ASSERT_EQ(disc.trackStarts, c.starts) << c.args;
 
-    CommandResult info = RunCommand("cd-info --no-cddb --no-header --no-device-info -q --cue-file " + Quoted(cue));
-    ASSERT_EQ(info.exitCode, 0) << info.output;
-    std::vector<InfoRow> rows = ParseTrackList(info.output);
-    ASSERT_EQ(rows.size(), disc.trackStarts.size() + 1) << info.output;
-    for (int k = 0; k <= disc.TrackCount(); ++k) {
-        const InfoRow& row = rows[k];
-        long lba = k < disc.TrackCount() ? disc.trackStarts[k] : disc.leadout;
-        EXPECT_EQ(row.track, k < disc.TrackCount() ? k + 1 : 170);
-        EXPECT_EQ(row.lsn, lba) << "track " << row.track;
-        rig::Msf msf = rig::UnpackMsf(rig::LbaToMsf(lba));
-        EXPECT_EQ(row.m * 10000 + row.s * 100 + row.f, msf.m * 10000 + msf.s * 100 + msf.f) << "track " << row.track;
+        CommandResult info = RunCommand("cd-info --no-cddb --no-header --no-device-info -q --cue-file " + Quoted(cue));
+        ASSERT_EQ(info.exitCode, 0) << info.output;
+        std::vector<InfoRow> rows = ParseTrackList(info.output);
+        ASSERT_EQ(rows.size(), disc.trackStarts.size() + 1) << info.output;
+        for (int k = 0; k <= disc.TrackCount(); ++k) {
+            const InfoRow& row = rows[k];
+            int track = k + 1;
+            long gaps = (disc.Session(k < disc.TrackCount() ? track : k) - 1) * rig::kSessionGapFrames;
+            long lba = (k < disc.TrackCount() ? disc.trackStarts[k] : disc.leadout) - gaps;
+            EXPECT_EQ(row.track, k < disc.TrackCount() ? track : 170);
+            EXPECT_EQ(row.type, k == disc.TrackCount() ? "leadout" : disc.IsData(track) ? "data" : "audio");
+            EXPECT_EQ(row.lsn, lba) << "track " << row.track;
+            rig::Msf msf = rig::UnpackMsf(rig::LbaToMsf(lba));
+            EXPECT_EQ(row.m * 10000 + row.s * 100 + row.f, msf.m * 10000 + msf.s * 100 + msf.f) << "track " << row.track;
+        }
+        EXPECT_EQ(info.output.find("CD-Plus/Extra") != std::string::npos, disc.IsData(disc.TrackCount()))
+            << info.output;
     }
 }
 

@@ -108,7 +108,11 @@ TEST(ParseCue, RejectsBrokenSheetsWithOneLineReasons) {
         {file + "TRACK 01 AUDIO\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n", "no INDEX 01 for TRACK 01"},
         {file + "TRACK 01 AUDIO\nINDEX 01 00:10:00\nTRACK 02 AUDIO\nINDEX 01 00:10:00\n", "TRACK 02 starts before"},
         {file + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nINDEX 01 00:01:00\n", "second INDEX 01 for TRACK 01"},
-        {file + "TRACK 01 MODE1/2352\nINDEX 01 00:00:00\n", "TRACK 01 is not an audio track"},
+        {file + "TRACK 01 MODE2/2352\nINDEX 01 00:00:00\n", "TRACK 01 is of type 'MODE2/2352'"},
+        {"REM SESSION 02\n" + file + "TRACK 01 AUDIO\nINDEX 01 00:00:00\n", "SESSION 01 has no track"},
+        {file + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nREM SESSION 03\nTRACK 02 AUDIO\nINDEX 01 00:01:00\n",
+         "SESSION 03 out of order"},
+        {file + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nREM SESSION 02\n", "SESSION 02 has no track"},
         {"FILE \"d.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", "FILE type 'WAVE' is not supported"},
         {file + file + "TRACK 01 AUDIO\nINDEX 01 00:00:00\n", "more than one FILE"},
         {"TRACK 01 AUDIO\nINDEX 01 00:00:00\n", "TRACK 01 before any FILE"},
@@ -132,6 +136,36 @@ TEST(ParseCue, RejectsBrokenSheetsWithOneLineReasons) {
         EXPECT_EQ(error.find('\n'), std::string::npos) << error;
         EXPECT_TRUE(disc.trackStarts.empty() && disc.binPath.empty()) << "a failed parse leaves no disc behind";
     }
+}
+
+// CD-Extra: the audio session, then a data track in a second session. The BIN holds
+// the tracks back to back; on the disc the session gap lies between them.
+TEST(ParseCue, DataTracksAndSessionsPutTheGapBetweenTheSessions) {
+    const char sheet[] =
+        "REM SESSION 01\n"
+        "FILE \"extra.bin\" BINARY\n"
+        "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+        "  TRACK 02 AUDIO\n    INDEX 01 00:04:00\n"
+        "REM LEAD-OUT 01:30:00\n"
+        "rem session 02\n"
+        "  TRACK 03 MODE1/2352\n    INDEX 01 00:08:00\n";
+    Disc disc;
+    std::string error;
+    ASSERT_TRUE(rig::ParseCue(sheet, "/d", &disc, &error)) << error;
+    EXPECT_EQ(disc.trackStarts, (std::vector<long>{0, 300, 600 + rig::kSessionGapFrames}));
+    EXPECT_EQ(disc.dataTracks, (std::vector<bool>{false, false, true}));
+    EXPECT_EQ(disc.sessions, (std::vector<int>{1, 1, 2}));
+    disc.leadout = 1000 + rig::kSessionGapFrames;
+
+    // The last audio track ends where the first session's audio ends, not at the data track.
+    EXPECT_EQ(rig::TrackLengthFrames(disc, 2), 300);
+    EXPECT_EQ(rig::TrackLengthFrames(disc, 3), 399) << "the last track, one frame short as always";
+    long frame = -1;
+    EXPECT_FALSE(rig::LbaToBinFrame(disc, 600, &frame)) << "the gap is not in the BIN";
+    EXPECT_TRUE(rig::LbaToBinFrame(disc, 600 + rig::kSessionGapFrames, &frame));
+    EXPECT_EQ(frame, 600);
+    EXPECT_EQ(rig::AudioRunEnd(disc, 0), 600) << "both audio tracks play on, up to the gap";
+    EXPECT_EQ(rig::AudioRunEnd(disc, 600 + rig::kSessionGapFrames), 600 + rig::kSessionGapFrames) << "a data track";
 }
 
 TEST(ParseCue, AcceptsNinetyNineTracksButNotAHundred) {
@@ -174,6 +208,18 @@ TEST(LoadDisc, TakesTheLeadoutFromTheBinAndChecksIt) {
     EXPECT_EQ(disc.leadout, 80);
     EXPECT_EQ(disc.binPath, dir + "d.bin");
     EXPECT_EQ(rig::TrackLengthFrames(disc, 2), 4);
+
+    // A data track in a second session: it must start inside the BIN, and the
+    // leadout lies a session gap beyond the BIN's end.
+    const std::string extra = "FILE \"d.bin\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                              "REM SESSION 02\nTRACK 02 MODE1/2352\nINDEX 01 00:01:";
+    WriteFile(cue, extra + "04\n");
+    ASSERT_TRUE(rig::LoadDisc(cue, &disc, &error)) << error;
+    EXPECT_EQ(disc.trackStarts, (std::vector<long>{0, 79 + rig::kSessionGapFrames}));
+    EXPECT_EQ(disc.leadout, 80 + rig::kSessionGapFrames);
+    WriteFile(cue, extra + "05\n");
+    EXPECT_FALSE(rig::LoadDisc(cue, &disc, &error));
+    EXPECT_EQ(error, "TRACK 02 starts beyond the end of the BIN");
 
     EXPECT_FALSE(rig::LoadDisc(dir + "missing.cue", &disc, &error));
     EXPECT_NE(error.find("cannot be opened"), std::string::npos) << error;
@@ -278,12 +324,18 @@ void ExpectSaneResult(bool ok, const Disc& disc, const std::string& error) {
     ASSERT_LE(disc.TrackCount(), rig::kMaxTracks);
     ASSERT_FALSE(disc.binPath.empty());
     for (int k = 1; k < disc.TrackCount(); ++k) ASSERT_LT(disc.trackStarts[k - 1], disc.trackStarts[k]);
+    ASSERT_EQ(disc.dataTracks.size(), disc.trackStarts.size());
+    ASSERT_EQ(disc.sessions.size(), disc.trackStarts.size());
+    for (int k = 1; k < disc.TrackCount(); ++k) {
+        ASSERT_GT(rig::TrackEnd(disc, k), disc.trackStarts[k - 1]);
+        ASSERT_LE(rig::TrackEnd(disc, k), disc.trackStarts[k]);
+    }
 }
 
 TEST(ParseCueFuzz, RandomBytesAndMutatedSheetsNeverCrash) {
     std::mt19937 rng(20240611);
     const std::string tokens[] = {"FILE", "TRACK", "INDEX", "AUDIO", "BINARY", "\"", " ", "\n", "\r", ":",
-                                  "01",   "99",    "00:00:00", "PREGAP", "REM", "\t", "\xEF\xBB\xBF", std::string(1, '\0')};
+                                  "01",   "99",    "00:00:00", "PREGAP", "REM", "SESSION", "MODE1/2352", "\t", "\xEF\xBB\xBF", std::string(1, '\0')};
     int parsed = 0;
     for (int i = 0; i < 20000; ++i) {
         std::string text;

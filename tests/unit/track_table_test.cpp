@@ -47,6 +47,27 @@ TEST(TrackTable, RepliesAndLengths) {
     EXPECT_STREQ(small, "04:31");
 }
 
+TEST(TrackTable, APlayReachedTheTrackEndOnlyWhereTheDriveStopsAtIt) {
+    EXPECT_EQ(LengthFrames("04:31:22"), 271 * 75 + 22);
+    EXPECT_EQ(LengthFrames("00:00:01"), 1);
+    EXPECT_EQ(LengthFrames("00:00:00"), 0);
+    EXPECT_EQ(LengthFrames("00:00"), 0);
+    EXPECT_EQ(LengthFrames("x"), 0);
+    // Up to the next track, or to the length of the last.
+    EXPECT_TRUE(PlayReachedTrackEnd("03:00:00:00", 2, "00:10:00"));
+    EXPECT_TRUE(PlayReachedTrackEnd("12:04:31:22", 12, "04:31:22"));
+    EXPECT_TRUE(PlayReachedTrackEnd("12:04:30:22", 12, "04:31:22")) << "a second short";
+    EXPECT_FALSE(PlayReachedTrackEnd("12:04:30:21", 12, "04:31:22"));
+    // The door opened or another disc: the drive went back to track 1, or elsewhere.
+    EXPECT_FALSE(PlayReachedTrackEnd("01:00:00:00", 1, "00:10:00"));
+    EXPECT_FALSE(PlayReachedTrackEnd("01:00:00:00", 2, "00:10:00"));
+    EXPECT_FALSE(PlayReachedTrackEnd("04:00:00:00", 2, "00:10:00"));
+    EXPECT_TRUE(PlayReachedTrackEnd("03:00:01:00", 2, "00:10:00")) << "a second past";
+    EXPECT_FALSE(PlayReachedTrackEnd("03:00:01:01", 2, "00:10:00"));
+    EXPECT_FALSE(PlayReachedTrackEnd("", 2, "00:10:00"));
+    EXPECT_FALSE(PlayReachedTrackEnd("00:02:00", 1, "00:01:00")) << "not a tmsf position";
+}
+
 TEST(Clock, CountsTo5959AndStartsAgain) {
     ElapsedClock clock{0, 0};
     EXPECT_FALSE(TickClock(&clock));

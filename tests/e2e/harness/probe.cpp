@@ -1,6 +1,7 @@
 // e2eprobe.dll: loaded into a program under test by the harness (a remote thread calling
 // LoadLibraryA). It starts one thread with a message-only window that answers menu
-// queries about any window of the process (see probe_protocol.h). The DLL stays loaded
+// queries about any window of the process and tells the cursor shown (see
+// probe_protocol.h). The DLL stays loaded
 // until the process ends; the program itself knows nothing of it.
 #include "probe_protocol.h"
 
@@ -30,10 +31,20 @@ LRESULT OnMenuText(HWND probeWindow, WPARAM id, LPARAM window) {
     return n;
 }
 
+// System cursors are shared within a process: the program's hourglass is this one.
+LRESULT OnCursorShape() {
+    CURSORINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetCursorInfo(&info)) return probe::kCursorOther;
+    if (info.hCursor == LoadCursor(nullptr, IDC_WAIT)) return probe::kCursorBusy;
+    return info.hCursor == LoadCursor(nullptr, IDC_ARROW) ? probe::kCursorArrow : probe::kCursorOther;
+}
+
 LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case probe::kMenuState: return OnMenuState(wParam, lParam);
     case probe::kMenuText: return OnMenuText(hwnd, wParam, lParam);
+    case probe::kCursorShape: return OnCursorShape();
     default: return DefWindowProcA(hwnd, msg, wParam, lParam);
     }
 }

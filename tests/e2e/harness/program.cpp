@@ -258,6 +258,21 @@ Program::MenuItem Program::Menu(int commandId) {
     return item;
 }
 
+std::string Program::CursorShape() {
+    if (!Running() || ((!probe_ || !IsWindow(probe_)) && !InjectProbe())) {
+        Fail("cursor query: the program is not running or the probe cannot be reached");
+        return "";
+    }
+    DWORD_PTR shape = 0;
+    if (!SendMessageTimeoutA(probe_, probe::kCursorShape, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &shape)) {
+        Fail("the probe did not answer a cursor query within " + std::to_string(kSendTimeoutMs) + " ms");
+        return "";
+    }
+    return shape == static_cast<DWORD_PTR>(probe::kCursorBusy)    ? "busy"
+           : shape == static_cast<DWORD_PTR>(probe::kCursorArrow) ? "arrow"
+                                                                   : "other";
+}
+
 // ---- screen ----
 
 Image Program::CaptureClient() const { return CaptureScreenRect(ClientRectOnScreen(window_)); }
