@@ -253,9 +253,9 @@ bool EndsTrack(const rig::Disc& disc, long frame) {
     return frame == disc.leadout;
 }
 
-// Copies `frames` sectors from the BIN's frame `first` out of the opened BIN into `data`. A rip reads
-// on from where the last read ended, so the file is positioned only when it must be
-// (a read at a given offset would cost Wine a call into its server each time).
+// Copies `frames` sectors from the BIN's frame `first` into `data`. A rip reads on from
+// where the last read ended, so the file is positioned only when it must be (a read at
+// a given offset would cost Wine a call into its server each time).
 Result ReadBin(View* view, long first, long frames, uint8_t* data) {
     if (view->bin.handle == INVALID_HANDLE_VALUE) return kResultNotReady;
     uint64_t at = static_cast<uint64_t>(first) * kFrameBytes;
