@@ -29,6 +29,7 @@ using akrip::kResultOk;
 
 const char kTitle[] = "Message";
 const uint32_t kDataCapacity = kChunkFrames * kFrameBytes;   // 61,152 bytes
+const size_t kStreamBufferBytes = 1 << 20;
 
 void Tell(HWND hwnd, const char* text) { MessageBoxA(hwnd, text, kTitle, MB_OK); }
 
@@ -85,6 +86,8 @@ bool CopyTrack(HWND hwnd, HCDROM cd, long start, long length) {
         Tell(hwnd, "Error creating file");
         return false;
     }
+    // One stream with a large buffer: the reads' bytes reach the disk in few large writes.
+    setvbuf(file, nullptr, _IOFBF, kStreamBufferBytes);
     ShowProgress(hwnd, RipRangeText(length, start));
 
     FrameCopyIo io;
@@ -101,13 +104,18 @@ bool CopyTrack(HWND hwnd, HCDROM cd, long start, long length) {
         return read;
     };
     io.write = [&](const uint8_t* bytes, uint32_t count) { return fwrite(bytes, 1, count, file) == count; };
-    io.progress = [&](long frame, long remaining) { ShowProgress(hwnd, RipProgressText(frame, remaining)); };
+    ProgressPacer pacer;
+    io.progress = [&](long frame, long remaining) {
+        SetPromptLine(hwnd, RipProgressText(frame, remaining).c_str(), false);
+        if (pacer.Due(GetTickCount())) DrawPromptLine(hwnd);
+    };
 
     CopyResult copy;
     if (!WriteWavHeader(file, 0))
         copy.outcome = CopyOutcome::kWriteFailed;
     else
         copy = CopyFrames(start, length, io);
+    if (pacer.Pending()) DrawPromptLine(hwnd);   // the screen shows where the copy ended
     bool complete = copy.outcome == CopyOutcome::kComplete;
     if (complete && (!WriteWavHeader(file, copy.bytes) || fflush(file) != 0)) complete = false;
     if (fclose(file) != 0 && complete) {
