@@ -34,9 +34,11 @@ struct PassThrough {
     UCHAR sense[32];
 };
 
-// Sends one command that reads `length` bytes into `data`; true when the device
-// completed it with GOOD status.
-bool SendCommand(HANDLE device, const uint8_t* cdb, UCHAR cdbLength, void* data, ULONG length, ULONG timeout) {
+// Sends one command that reads up to `length` bytes into `data`; true when the device
+// completed it with GOOD status, with the bytes it transferred in *transferred (a drive
+// may deliver fewer than asked).
+bool SendCommand(HANDLE device, const uint8_t* cdb, UCHAR cdbLength, void* data, ULONG length, ULONG timeout,
+                 ULONG* transferred = nullptr) {
     PassThrough io;
     std::memset(&io, 0, sizeof io);
     io.sptd.Length = sizeof io.sptd;
@@ -49,9 +51,11 @@ bool SendCommand(HANDLE device, const uint8_t* cdb, UCHAR cdbLength, void* data,
     io.sptd.SenseInfoOffset = offsetof(PassThrough, sense);
     std::memcpy(io.sptd.Cdb, cdb, cdbLength);
     DWORD returned = 0;
-    return DeviceIoControl(device, IOCTL_SCSI_PASS_THROUGH_DIRECT, &io, sizeof io, &io, sizeof io, &returned,
-                           nullptr) &&
-           io.sptd.ScsiStatus == 0;
+    bool done = DeviceIoControl(device, IOCTL_SCSI_PASS_THROUGH_DIRECT, &io, sizeof io, &io, sizeof io, &returned,
+                                nullptr) &&
+                io.sptd.ScsiStatus == 0;
+    if (transferred) *transferred = done && io.sptd.DataTransferLength <= length ? io.sptd.DataTransferLength : 0;
+    return done;
 }
 
 HANDLE OpenLetter(char letter) {
@@ -175,7 +179,11 @@ Result ScsiRead(ScsiDrive* drive, TransferHeader* request, uint8_t* data) {
                                  static_cast<uint8_t>(piece),
                                  0x10,   // user data: the whole 2,352-byte audio sector
                                  0, 0};
-        if (!SendCommand(drive->device, cdb, sizeof cdb, drive->bounce, piece * kFrameBytes, kReadTimeoutSeconds))
+        // A short answer would pass the bounce buffer's old bytes off as audio.
+        ULONG transferred = 0;
+        if (!SendCommand(drive->device, cdb, sizeof cdb, drive->bounce, piece * kFrameBytes, kReadTimeoutSeconds,
+                         &transferred) ||
+            transferred != piece * kFrameBytes)
             return kResultReadError;
         std::memcpy(data + static_cast<size_t>(done) * kFrameBytes, drive->bounce, piece * kFrameBytes);
         done += piece;

@@ -79,7 +79,7 @@ bool TrackSpan(const Toc& toc, int track, long* start, long* frames) {
         if (end < static_cast<uint32_t>(kSessionGapFrames)) return false;
         end -= static_cast<uint32_t>(kSessionGapFrames);
     }
-    if (end < first || end - first > static_cast<uint32_t>(kMaxWavFrames)) return false;
+    if (end <= first || end - first > static_cast<uint32_t>(kMaxWavFrames)) return false;
     *start = static_cast<long>(first);
     *frames = static_cast<long>(end - first);
     return true;

@@ -27,8 +27,8 @@ bool IsDataTrack(const Toc& toc, int track);
 // frames up to the next descriptor (the next track or the lead-out); an audio track
 // followed by a data track ends a session gap earlier, where its session's audio ends.
 // Descriptors are found by their track numbers, within the length the header gives.
-// False when the track is not there, has nothing after it, ends before it starts, or
-// is too long for a WAV file.
+// False when the track is not there, has nothing after it, ends before it starts or
+// where it starts (no frame to rip), or is too long for a WAV file.
 bool TrackSpan(const Toc& toc, int track, long* start, long* frames);
 
 // Frames a WAV file's 32-bit sizes can hold.

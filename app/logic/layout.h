@@ -17,12 +17,9 @@ struct Area {
 
 // Areas of the status display (tenths of cw for x, of lh for y).
 constexpr Area kTimeDisplayArea{10, 5, 330, 30};
-// Wide enough for a two-digit track in the bold 32-unit font, which runs past 8 cw.
-constexpr Area kTrackNumberArea{30, 10, 120, 25};
+constexpr Area kTrackNumberArea{30, 10, 80, 25};
 constexpr Area kTrackLengthArea{220, 114, 270, 122};
-// The prompt line is repainted to the window's right edge: in a wide system font its
-// text runs past the frames' 33 cw, and a narrower repaint would leave stale pixels there.
-constexpr Area kPromptLineArea{10, 80, 350, 90};
+constexpr Area kPromptLineArea{10, 80, 330, 90};
 constexpr Area kSongNamePrompt{190, 80, 300, 90};   // clicks and the prompt cursor, bounds exclusive
 
 // True when (x, y) lies strictly inside the area.

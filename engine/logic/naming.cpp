@@ -56,6 +56,12 @@ bool IsDeviceName(const char* stem) {
 
 bool OnlyDots(const char* stem) { return stem[0] != '\0' && strspn(stem, ".") == strlen(stem); }
 
+// No drive, or a letter and ':' ("*:" or "1:" is a name with a misplaced ':').
+bool IsDrive(const char* drive) {
+    char letter = Lower(drive[0]);
+    return drive[0] == '\0' || (letter >= 'a' && letter <= 'z');
+}
+
 // "." and ".." are folder parts of their own, not names ending in a dot.
 bool IsDotPart(const char* folder, const char* separator) {
     const char* start = separator;
@@ -118,6 +124,10 @@ NameProblem CheckFileStem(const char* stem, char* character) {
 bool CanBeFileStem(const char* text) { return CheckFileStem(text) == kNameFine; }
 
 NameProblem CheckSongName(const NameParts& parts, size_t fileNameSize, char* character) {
+    if (!IsDrive(parts.drive)) {
+        if (character) *character = ':';
+        return kNameReservedCharacter;
+    }
     for (const char* piece : {parts.folder, parts.stem, parts.extension}) {
         char found = FirstReserved(piece, kReservedInPath);
         if (character) *character = found;

@@ -26,7 +26,7 @@ void TrimStem(NameParts* parts);
 // What is wrong with a song name for a file name, if anything.
 enum NameProblem {
     kNameFine,
-    kNameReservedCharacter,   // < > " | ? * or a control character, or ':' outside "X:"
+    kNameReservedCharacter,   // < > " | ? * or a control character, or ':' outside a drive "X:" (X a letter)
     kNameOnlyExtension,       // nothing before the extension
     kNameBadFolderPart,       // a folder name ending in a dot or a blank
     kNameTooLong,             // the ".wav" name does not fit the file name

@@ -117,6 +117,7 @@ struct CueState {
     bool trackHasIndex1 = false;
     int session = 1;            // the session the next TRACK belongs to
     bool sessionHasTrack = false;
+    long lastBinStart = -1;     // BIN position of the last INDEX 01
 };
 
 bool Fail(std::string* error, const std::string& text, int line) {
@@ -182,11 +183,13 @@ bool ParseCueLine(const std::vector<std::string>& w, int line, CueState* st, Dis
         if (st->track == 0) return Fail(error, "INDEX before any TRACK", line);
         if (n != 1) return true;  // INDEX 00 (pre-gap) and sub-indexes do not move the track start
         if (st->trackHasIndex1) return Fail(error, Printf("second INDEX 01 for TRACK %02ld", st->track), line);
-        frames += (st->session - 1) * kSessionGapFrames;   // from the BIN to the disc
-        if (!disc->trackStarts.empty() && frames <= disc->trackStarts.back())
+        // Tracks follow each other in the BIN, also across a session: a track that began
+        // before the previous one's end would share its frames.
+        if (frames <= st->lastBinStart)
             return Fail(error, Printf("TRACK %02ld starts before the end of TRACK %02ld", st->track, st->track - 1),
                         line);
-        disc->trackStarts.push_back(frames);
+        st->lastBinStart = frames;
+        disc->trackStarts.push_back(frames + (st->session - 1) * kSessionGapFrames);   // from the BIN to the disc
         st->trackHasIndex1 = true;
         return true;
     }

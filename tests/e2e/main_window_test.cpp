@@ -12,6 +12,36 @@ protected:
 
 std::string SettingsBytes(const char* fields) { return std::string("CDQRL1") + fields; }
 
+int CALLBACK CountFace(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM count) {
+    ++*reinterpret_cast<int*>(count);
+    return 1;
+}
+
+bool FontFamilyInstalled(const char* face) {
+    LOGFONTA wanted = {};
+    wanted.lfCharSet = DEFAULT_CHARSET;
+    snprintf(wanted.lfFaceName, sizeof wanted.lfFaceName, "%s", face);
+    int count = 0;
+    HDC dc = GetDC(nullptr);
+    EnumFontFamiliesExA(dc, &wanted, CountFace, reinterpret_cast<LPARAM>(&count), 0);
+    ReleaseDC(nullptr, dc);
+    return count > 0;
+}
+
+// The advance of "0" in bold "Arial" on an em of 2,048 pixels: Arial's own is 1,139.
+int ArialDigitAdvance() {
+    LOGFONTA font = ArialFont(-2048, FW_BOLD);
+    HDC dc = GetDC(nullptr);
+    HFONT created = CreateFontIndirectA(&font);
+    HGDIOBJ old = SelectObject(dc, created);
+    INT width = 0;
+    GetCharWidth32A(dc, '0', '0', &width);
+    SelectObject(dc, old);
+    DeleteObject(created);
+    ReleaseDC(nullptr, dc);
+    return width;
+}
+
 TEST_F(MainWindow, HasItsFixedSizeAndCannotBeResized) {
     InsertDisc({900, 900});
     ASSERT_TRUE(Launch());
@@ -157,7 +187,12 @@ TEST_F(MainWindow, SourceCommandsSetMenusLabelsAndTrack) {
 }
 
 TEST_F(MainWindow, PaintsTheStatusAreaWhereItBelongs) {
-    InsertDisc({1500, 2600, 1900});
+    // The fonts the window is drawn with: Arial's metrics, and Wine's Marlett for the
+    // caption buttons (without it they show letters).
+    EXPECT_TRUE(FontFamilyInstalled("Arial"));
+    EXPECT_EQ(ArialDigitAdvance(), 1139);
+    EXPECT_TRUE(FontFamilyInstalled("Marlett"));
+    InsertDisc({1500, 2600, 1900, 300, 300, 300, 300, 300, 300, 300, 300, 2250});
     ASSERT_TRUE(Launch());
     ASSERT_TRUE(DiscRead());
     harness::Image screen = Screen();
@@ -184,6 +219,38 @@ TEST_F(MainWindow, PaintsTheStatusAreaWhereItBelongs) {
     // The sunken frame: gray top-left, white bottom-right edges.
     EXPECT_EQ(screen.Pixel(units_.X(10) - 1, units_.Y(15)), RGB(80, 80, 80));
     EXPECT_EQ(screen.Pixel(units_.X(330), units_.Y(15)), RGB(255, 255, 255));
+
+    // With a two-digit track and its length, every painted text keeps to its area and
+    // frame, and no two meet: the digits of the clock and its colon, the label and the
+    // length, the track number and the panel's edge.
+    app_.PostCommand(kLastTrack);
+    ASSERT_TRUE(harness::WaitUntil([&] { return ShowsTrack("12"); }, 3000));
+    screen = Screen();
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const RECT inPanel = {units_.X(10) + 1, units_.Y(5) + 1, units_.X(330) - 1, units_.Y(30) - 1};
+    const RECT trackArea = {units_.X(30), units_.Y(10), units_.X(80), units_.Y(25)};
+    const RECT inLabelFrame = {units_.X(70) + 1, units_.Y(113) + 1, units_.X(270), units_.Y(123)};
+    const RECT lengthArea = {units_.X(220), units_.Y(114), units_.X(270), units_.Y(122)};
+    const RECT promptArea = {units_.X(10), units_.Y(80), units_.X(330), units_.Y(90)};
+    RECT prev = {}, next = {};
+    GetWindowRect(app_.Control(kPrevTrack), &prev);
+    GetWindowRect(app_.Control(kNextTrack), &next);
+    MapWindowPoints(nullptr, app_.Window(), reinterpret_cast<POINT*>(&prev), 2);
+    MapWindowPoints(nullptr, app_.Window(), reinterpret_cast<POINT*>(&next), 2);
+    const RECT betweenButtons = {prev.right, prev.top, next.left, prev.bottom};
+    const std::string length = LengthText(frames_, 12).substr(0, 5);
+    EXPECT_TRUE(TextsInPlace(screen, {
+        {"12", &timeFont, units_.X(30), units_.Y(7), RGB(0, 255, 0), RGB(0, 0, 0), trackArea},
+        {"00", &timeFont, units_.X(200), units_.Y(7), RGB(0, 255, 0), RGB(0, 0, 0), inPanel},
+        {":", &timeFont, units_.X(247), units_.Y(7), RGB(0, 255, 0), RGB(0, 0, 0), inPanel},
+        {"00", &timeFont, units_.X(262), units_.Y(7), RGB(0, 255, 0), RGB(0, 0, 0), inPanel},
+        {"Track", nullptr, units_.X(145), units_.Y(68), RGB(0, 0, 0), face, betweenButtons},
+        {"Enter song name or click here:", nullptr, units_.X(10), units_.Y(80), RGB(131, 31, 58), face, promptArea},
+        {"Playing time:", &labelFont, units_.X(80), units_.Y(114), RGB(0, 0, 0), face, inLabelFrame},
+        {length, &labelFont, units_.X(225), units_.Y(114), RGB(0, 0, 0), face, lengthArea},
+    }));
+    EXPECT_EQ(screen.CountColor(RGB(0, 255, 0)), screen.CountColor(RGB(0, 255, 0), &inPanel))
+        << "green beyond the time display";
     screen.SaveBmp(harness::JoinPath(dir_, "window.bmp"));
 }
 

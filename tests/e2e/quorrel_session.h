@@ -194,13 +194,19 @@ inline LOGFONTA ArialFont(int height, int weight) {
     return font;
 }
 
-// Whether `image` shows `text` at (x, y) exactly as a device context draws it with
-// `font` (null: the system font) in `fg` on an opaque `bg`: the test draws the same
-// text itself and compares every pixel (only those inside `clip`, when given: a paint
-// of one area draws no further).
-inline ::testing::AssertionResult ShowsText(const harness::Image& image, int x, int y, const std::string& text,
-                                            const LOGFONTA* font, COLORREF fg, COLORREF bg,
-                                            const RECT* clip = nullptr) {
+// `text` as a device context draws it with `font` (null: the system font) in `fg` on an
+// opaque `bg`: the pixels of its cell (0x00RRGGBB, top row first).
+struct DrawnText {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+    COLORREF Pixel(int i, int j) const {
+        uint32_t p = pixels[static_cast<size_t>(j) * width + i];
+        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+    }
+};
+
+inline DrawnText DrawTextCell(const std::string& text, const LOGFONTA* font, COLORREF fg, COLORREF bg) {
+    DrawnText drawn;
     HDC screen = GetDC(nullptr);
     HDC dc = CreateCompatibleDC(screen);
     ReleaseDC(nullptr, screen);
@@ -215,34 +221,97 @@ inline ::testing::AssertionResult ShowsText(const harness::Image& image, int x, 
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
-    SetTextColor(dc, fg);
-    SetBkColor(dc, bg);
-    SetBkMode(dc, OPAQUE);
-    TextOutA(dc, 0, 0, text.c_str(), static_cast<int>(text.size()));
-    GdiFlush();
-    int mismatches = 0, first = -1;
-    const uint32_t* pixels = static_cast<const uint32_t*>(bits);
-    for (int j = 0; j < size.cy; ++j)
-        for (int i = 0; i < size.cx; ++i) {
-            POINT at = {x + i, y + j};
-            if (clip && !PtInRect(clip, at)) continue;
-            uint32_t p = pixels[j * size.cx + i] & 0xFFFFFF;
-            COLORREF want = RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-            if (image.Pixel(x + i, y + j) != want && mismatches++ == 0) first = j * size.cx + i;
-        }
-    SelectObject(dc, oldBitmap);
+    HBITMAP bitmap = size.cx > 0 && size.cy > 0 ? CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0)
+                                                : nullptr;
+    if (bitmap && bits) {
+        HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+        SetTextColor(dc, fg);
+        SetBkColor(dc, bg);
+        SetBkMode(dc, OPAQUE);
+        TextOutA(dc, 0, 0, text.c_str(), static_cast<int>(text.size()));
+        GdiFlush();
+        const uint32_t* p = static_cast<const uint32_t*>(bits);
+        drawn.width = size.cx;
+        drawn.height = size.cy;
+        drawn.pixels.assign(p, p + static_cast<size_t>(size.cx) * size.cy);
+        for (uint32_t& pixel : drawn.pixels) pixel &= 0xFFFFFF;
+        SelectObject(dc, oldBitmap);
+    }
+    if (bitmap) DeleteObject(bitmap);
     SelectObject(dc, oldFont);
-    DeleteObject(bitmap);
     if (created) DeleteObject(created);
     DeleteDC(dc);
-    if (size.cx == 0 || size.cy == 0) return ::testing::AssertionFailure() << "cannot measure \"" << text << "\"";
+    return drawn;
+}
+
+// Whether `image` shows `text` at (x, y) exactly as a device context draws it with
+// `font` (null: the system font) in `fg` on an opaque `bg`: the test draws the same
+// text itself and compares every pixel (only those inside `clip`, when given: a paint
+// of one area draws no further).
+inline ::testing::AssertionResult ShowsText(const harness::Image& image, int x, int y, const std::string& text,
+                                            const LOGFONTA* font, COLORREF fg, COLORREF bg,
+                                            const RECT* clip = nullptr) {
+    DrawnText drawn = DrawTextCell(text, font, fg, bg);
+    if (drawn.pixels.empty()) return ::testing::AssertionFailure() << "cannot measure \"" << text << "\"";
+    int mismatches = 0, firstX = 0, firstY = 0;
+    for (int j = 0; j < drawn.height; ++j)
+        for (int i = 0; i < drawn.width; ++i) {
+            POINT at = {x + i, y + j};
+            if (clip && !PtInRect(clip, at)) continue;
+            if (image.Pixel(at.x, at.y) != drawn.Pixel(i, j) && mismatches++ == 0) {
+                firstX = at.x;
+                firstY = at.y;
+            }
+        }
     if (mismatches == 0) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "\"" << text << "\" is not shown at (" << x << ", " << y << "): "
-                                         << mismatches << " of " << size.cx * size.cy
-                                         << " pixels differ, the first at (" << x + first % size.cx << ", "
-                                         << y + first / size.cx << ")";
+                                         << mismatches << " of " << drawn.width * drawn.height
+                                         << " pixels differ, the first at (" << firstX << ", " << firstY << ")";
+}
+
+// A text the status area paints, and the box its glyphs must keep to: its area within
+// its frame.
+struct PaintedText {
+    std::string text;
+    const LOGFONTA* font;   // null: the system font
+    int x, y;
+    COLORREF fg, bg;
+    RECT box;
+};
+
+// The smallest rectangle holding the pixels that `t`'s glyphs colour where it is drawn.
+inline RECT GlyphBox(const PaintedText& t) {
+    DrawnText drawn = DrawTextCell(t.text, t.font, RGB(0, 0, 0), RGB(255, 255, 255));
+    RECT box = {};
+    for (int j = 0; j < drawn.height; ++j)
+        for (int i = 0; i < drawn.width; ++i) {
+            if (drawn.Pixel(i, j) == RGB(255, 255, 255)) continue;
+            RECT pixel = {t.x + i, t.y + j, t.x + i + 1, t.y + j + 1};
+            UnionRect(&box, &box, &pixel);
+        }
+    return box;
+}
+
+// Whether `image` shows each text where it is painted, its glyphs inside its box and
+// apart from every other text's glyphs.
+inline ::testing::AssertionResult TextsInPlace(const harness::Image& image, const std::vector<PaintedText>& texts) {
+    std::vector<RECT> glyphs;
+    for (const PaintedText& t : texts) {
+        ::testing::AssertionResult shown = ShowsText(image, t.x, t.y, t.text, t.font, t.fg, t.bg);
+        if (!shown) return shown;
+        RECT g = GlyphBox(t), inside;
+        if (IsRectEmpty(&g)) return ::testing::AssertionFailure() << "\"" << t.text << "\" has no glyphs";
+        if (!IntersectRect(&inside, &g, &t.box) || !EqualRect(&inside, &g))
+            return ::testing::AssertionFailure() << "\"" << t.text << "\" (" << g.left << ", " << g.top << ")-("
+                                                 << g.right << ", " << g.bottom << ") runs out of its box ("
+                                                 << t.box.left << ", " << t.box.top << ")-(" << t.box.right << ", "
+                                                 << t.box.bottom << ")";
+        for (size_t k = 0; k < glyphs.size(); ++k)
+            if (IntersectRect(&inside, &g, &glyphs[k]))
+                return ::testing::AssertionFailure() << "\"" << t.text << "\" meets \"" << texts[k].text << "\"";
+        glyphs.push_back(g);
+    }
+    return ::testing::AssertionSuccess();
 }
 
 // While it lives, `folder` takes no new files (and none can be removed from it): made

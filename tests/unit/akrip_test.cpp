@@ -96,11 +96,13 @@ TEST(AkripToc, TrackSpanFindsTracksByNumberAndDistrustsOddTables) {
     EXPECT_EQ(start, 300);
     EXPECT_EQ(frames, 300);
 
-    // An end below the start.
+    // An end below the start, and an end at the start: no frame to rip.
     ASSERT_TRUE(BuildToc({0, 300, 600}, 900, false, &toc));
     toc.descriptors[1].address[2] = 0;
     toc.descriptors[1].address[3] = 0;
     toc.descriptors[0].address[3] = 10;
+    EXPECT_FALSE(TrackSpan(toc, 1, &start, &frames));
+    toc.descriptors[0].address[3] = 0;
     EXPECT_FALSE(TrackSpan(toc, 1, &start, &frames));
 
     // A header that claims more descriptors than the record holds, each of them track 7:
@@ -109,7 +111,9 @@ TEST(AkripToc, TrackSpanFindsTracksByNumberAndDistrustsOddTables) {
     toc.length[0] = 0xFF;
     toc.length[1] = 0xFF;
     for (TocDescriptor& d : toc.descriptors) d.track = 7;
+    toc.descriptors[1].address[3] = 75;
     ASSERT_TRUE(TrackSpan(toc, 7, &start, &frames));
+    EXPECT_EQ(frames, 75);
     toc.length[0] = 0;
     toc.length[1] = 2 + 8;   // one descriptor: nothing marks the track's end
     EXPECT_FALSE(TrackSpan(toc, 7, &start, &frames));

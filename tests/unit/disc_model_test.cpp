@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -113,6 +112,8 @@ TEST(ParseCue, RejectsBrokenSheetsWithOneLineReasons) {
         {file + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nREM SESSION 03\nTRACK 02 AUDIO\nINDEX 01 00:01:00\n",
          "SESSION 03 out of order"},
         {file + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nREM SESSION 02\n", "SESSION 02 has no track"},
+        {file + "TRACK 01 AUDIO\nINDEX 01 00:02:00\nREM SESSION 02\nTRACK 02 MODE1/2352\nINDEX 01 00:01:00\n",
+         "TRACK 02 starts before the end of TRACK 01"},
         {"FILE \"d.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", "FILE type 'WAVE' is not supported"},
         {file + file + "TRACK 01 AUDIO\nINDEX 01 00:00:00\n", "more than one FILE"},
         {"TRACK 01 AUDIO\nINDEX 01 00:00:00\n", "TRACK 01 before any FILE"},
@@ -310,67 +311,6 @@ TEST(CdArithmetic, MillisecondsAsTheCdDriverConvertsThem) {
     EXPECT_EQ(rig::FramesToMs(100L * 4500), 6000001u);
     EXPECT_EQ(rig::MsToFrames(0xFFFFFFFFu), 322122547L) << "no overflow on 32-bit long";
     for (long f = 0; f < 100L * 4500; ++f) ASSERT_EQ(rig::MsToFrames(rig::FramesToMs(f)), f);
-}
-
-// Checks what every successful parse must promise, whatever the input.
-void ExpectSaneResult(bool ok, const Disc& disc, const std::string& error) {
-    if (!ok) {
-        ASSERT_FALSE(error.empty());
-        ASSERT_EQ(error.find('\n'), std::string::npos);
-        ASSERT_EQ(disc.TrackCount(), 0);
-        return;
-    }
-    ASSERT_GE(disc.TrackCount(), 1);
-    ASSERT_LE(disc.TrackCount(), rig::kMaxTracks);
-    ASSERT_FALSE(disc.binPath.empty());
-    for (int k = 1; k < disc.TrackCount(); ++k) ASSERT_LT(disc.trackStarts[k - 1], disc.trackStarts[k]);
-    ASSERT_EQ(disc.dataTracks.size(), disc.trackStarts.size());
-    ASSERT_EQ(disc.sessions.size(), disc.trackStarts.size());
-    for (int k = 1; k < disc.TrackCount(); ++k) {
-        ASSERT_GT(rig::TrackEnd(disc, k), disc.trackStarts[k - 1]);
-        ASSERT_LE(rig::TrackEnd(disc, k), disc.trackStarts[k]);
-    }
-}
-
-TEST(ParseCueFuzz, RandomBytesAndMutatedSheetsNeverCrash) {
-    std::mt19937 rng(20240611);
-    const std::string tokens[] = {"FILE", "TRACK", "INDEX", "AUDIO", "BINARY", "\"", " ", "\n", "\r", ":",
-                                  "01",   "99",    "00:00:00", "PREGAP", "REM", "SESSION", "MODE1/2352", "\t", "\xEF\xBB\xBF", std::string(1, '\0')};
-    int parsed = 0;
-    for (int i = 0; i < 20000; ++i) {
-        std::string text;
-        int len = static_cast<int>(rng() % 200);
-        if (i % 2 == 0) {
-            for (int k = 0; k < len; ++k) text += static_cast<char>(rng() & 0xFF);
-        } else {
-            for (int k = 0; k < len / 4; ++k) text += tokens[rng() % (sizeof tokens / sizeof tokens[0])];
-        }
-        Disc disc;
-        std::string error;
-        bool ok = rig::ParseCue(text, i % 3 ? "Z:\\x" : "/x", &disc, &error);
-        ASSERT_NO_FATAL_FAILURE(ExpectSaneResult(ok, disc, error));
-        parsed += ok;
-    }
-    const std::string good = kGoodSheet;
-    for (int i = 0; i < 20000; ++i) {
-        std::string text = good;
-        int edits = 1 + static_cast<int>(rng() % 4);
-        for (int e = 0; e < edits && !text.empty(); ++e) {
-            size_t at = rng() % text.size();
-            switch (rng() % 4) {
-                case 0: text[at] = static_cast<char>(rng() & 0xFF); break;
-                case 1: text.erase(at, 1 + rng() % 8); break;
-                case 2: text.insert(at, 1, static_cast<char>(rng() & 0xFF)); break;
-                default: text = text.substr(0, at); break;
-            }
-        }
-        Disc disc;
-        std::string error;
-        bool ok = rig::ParseCue(text, "/x/", &disc, &error);
-        ASSERT_NO_FATAL_FAILURE(ExpectSaneResult(ok, disc, error));
-        parsed += ok;
-    }
-    EXPECT_GT(parsed, 100) << "the mutations should leave some sheets valid";
 }
 
 }  // namespace

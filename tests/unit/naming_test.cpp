@@ -60,6 +60,9 @@ TEST(Naming, RefusesNamesNoFileCanHave) {
     EXPECT_EQ(CheckSongName(Split("a<b"), 256), kNameReservedCharacter);
     EXPECT_EQ(CheckSongName(Split("what?"), 256), kNameReservedCharacter);
     EXPECT_EQ(CheckSongName(Split("C:\\x\\y:z"), 256), kNameReservedCharacter);
+    EXPECT_EQ(CheckSongName(Split("*:song"), 256), kNameReservedCharacter) << "a drive is a letter";
+    EXPECT_EQ(CheckSongName(Split("1:\\song"), 256), kNameReservedCharacter);
+    EXPECT_EQ(CheckSongName(Split("z:song"), 256), kNameFine);
     EXPECT_EQ(CheckSongName(Split("tab\there"), 256), kNameReservedCharacter);
     EXPECT_EQ(CheckSongName(Split(".mp3"), 256), kNameOnlyExtension);
     EXPECT_EQ(CheckSongName(Split("C:\\Music\\"), 256), kNameOnlyExtension);
