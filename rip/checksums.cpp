@@ -42,14 +42,17 @@ TrackSums FoldFrames(const std::vector<FrameSums>& frames) {
 }
 
 FrameSummer::FrameSummer(long trackFrames, bool firstTrack, bool lastTrack)
-    : window_(AccurateRipWindow(trackFrames, firstTrack, lastTrack)) {
+    : window_(AccurateRipWindow(trackFrames, firstTrack, lastTrack)),
+      cutter_([this](const uint8_t* frame) {
+          frames_.push_back(SumFrame(frame, static_cast<long>(frames_.size()), window_));
+      }) {
     if (trackFrames > 0) frames_.reserve(static_cast<size_t>(trackFrames));
 }
 
-void FrameSummer::Add(const uint8_t* bytes, size_t count) {
+void FrameCutter::Add(const uint8_t* bytes, size_t count) {
     while (count > 0) {
         if (held_ == 0 && count >= kAudioFrameBytes) {
-            frames_.push_back(SumFrame(bytes, static_cast<long>(frames_.size()), window_));
+            onFrame_(bytes);
             bytes += kAudioFrameBytes;
             count -= kAudioFrameBytes;
             continue;
@@ -60,7 +63,7 @@ void FrameSummer::Add(const uint8_t* bytes, size_t count) {
         bytes += take;
         count -= take;
         if (held_ == kAudioFrameBytes) {
-            frames_.push_back(SumFrame(partial_, static_cast<long>(frames_.size()), window_));
+            onFrame_(partial_);
             held_ = 0;
         }
     }

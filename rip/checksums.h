@@ -12,6 +12,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <utility>
 #include <vector>
 
 constexpr uint32_t kAudioFrameBytes = 2352;
@@ -42,11 +44,26 @@ struct TrackSums {
 };
 TrackSums FoldFrames(const std::vector<FrameSums>& frames);
 
-// Cuts a stream of audio bytes into frames and sums each as it completes.
+// Cuts a stream of audio bytes into frames of 2,352 bytes, handing on each as it
+// completes (bytes of an incomplete last frame stay held).
+class FrameCutter {
+public:
+    explicit FrameCutter(std::function<void(const uint8_t* frame)> onFrame) : onFrame_(std::move(onFrame)) {}
+    void Add(const uint8_t* bytes, size_t count);
+
+private:
+    std::function<void(const uint8_t*)> onFrame_;
+    uint8_t partial_[kAudioFrameBytes];
+    size_t held_ = 0;
+};
+
+// Sums each frame of a track's audio as it is written.
 class FrameSummer {
 public:
     FrameSummer(long trackFrames, bool firstTrack, bool lastTrack);
-    void Add(const uint8_t* bytes, size_t count);
+    FrameSummer(const FrameSummer&) = delete;
+    FrameSummer& operator=(const FrameSummer&) = delete;
+    void Add(const uint8_t* bytes, size_t count) { cutter_.Add(bytes, count); }
     // The frames summed so far, in order.
     const std::vector<FrameSums>& Frames() const { return frames_; }
     std::vector<FrameSums>& Frames() { return frames_; }
@@ -55,6 +72,5 @@ public:
 private:
     ArWindow window_;
     std::vector<FrameSums> frames_;
-    uint8_t partial_[kAudioFrameBytes];
-    size_t held_ = 0;
+    FrameCutter cutter_;
 };

@@ -36,6 +36,31 @@ void ByteWindow::Cut(const uint8_t*& bytes, uint32_t& count) {
     left_ -= count;
 }
 
+CopyResult CopyPlanned(const ReadPlan& plan, const FrameCopyIo& io) {
+    ByteWindow window(plan.skipBytes, plan.outputBytes);
+    CopyResult result;
+    auto pass = [&](const uint8_t* bytes, uint32_t count) {
+        window.Cut(bytes, count);
+        if (count == 0) return true;
+        result.bytes += count;
+        return io.write(bytes, count);
+    };
+    static const uint8_t kSilence[kAudioFrameBytes] = {};
+    for (long k = 0; k < plan.zeroFramesBefore; ++k)
+        if (!pass(kSilence, kAudioFrameBytes)) result.outcome = CopyOutcome::kWriteFailed;
+    if (result.outcome != CopyOutcome::kComplete) return result;
+    FrameCopyIo through = io;
+    through.write = pass;
+    CopyResult read = CopyFrames(plan.first, plan.frames, through);
+    if (read.outcome != CopyOutcome::kComplete) {
+        read.bytes = result.bytes;
+        return read;
+    }
+    for (long k = 0; k < plan.zeroFramesAfter; ++k)
+        if (!pass(kSilence, kAudioFrameBytes)) result.outcome = CopyOutcome::kWriteFailed;
+    return result;
+}
+
 namespace {
 
 // The frames of one block that the two passes disagreed on, and every read of each.
@@ -54,7 +79,6 @@ VerifyResult VerifyTrack(FrameSummer* copy, const VerifyIo& io) {
     auto takeTest = [&](const uint8_t* frame) {
         test.push_back(SumFrame(frame, static_cast<long>(test.size()), copy->Window()));
     };
-    if (io.progress) io.progress(0, frames);
     if (!io.read(0, frames, takeTest, &result.failedFrame) || static_cast<long>(test.size()) != frames) {
         result.outcome = VerifyOutcome::kReadFailed;
         return result;
@@ -89,7 +113,6 @@ VerifyResult VerifyTrack(FrameSummer* copy, const VerifyIo& io) {
                 }
                 block.reads.erase(seen);
             };
-            if (io.progress) io.progress(first, last - first + 1);
             long failed = 0;
             io.read(first, last - first + 1, takeAgain, &failed);   // a failed read is one that agreed on nothing
             if (!written) {

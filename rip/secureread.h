@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "checksums.h"
+#include "framecopy.h"
 
 // What a rip reads for a track of `frames` frames from `start` with a read offset of
 // `offsetSamples` (the drive delivers each sample that many places early: the file
@@ -39,6 +40,11 @@ private:
     uint64_t left_;
 };
 
+// Copies what a plan reads: its silence and, through CopyFrames (reads of 26 frames,
+// 3 attempts, progress every fifth read), its frames, handing io.write the window's
+// bytes alone. The result counts the bytes handed on.
+CopyResult CopyPlanned(const ReadPlan& plan, const FrameCopyIo& io);
+
 constexpr int kMaxBlockReads = 16;        // reads of a block, the copy and the test included
 constexpr long kVerifyBlockFrames = 26;   // frames of a block compared and re-read together
 
@@ -52,9 +58,6 @@ struct VerifyIo {
         read;
     // Writes `bytes` (2,352) over frame `frame` of the file; false when that failed.
     std::function<bool(long frame, const uint8_t* bytes)> rewrite;
-    // Before each read of the test pass and the re-reads: where it starts, and the
-    // frames it reads.
-    std::function<void(long frame, long frames)> progress;
 };
 
 enum class VerifyOutcome { kDone, kReadFailed, kWriteFailed };

@@ -65,38 +65,37 @@ TEST(AccurateRipEntry, RecordsParseAndTracksMatchTheirPressing) {
               "1/c/5/dBAR-003-0003b5c1-001ab2e0-1e02ce03.bin");
 }
 
-// A disc of `frames` frames whose sample n is n itself, read through a plan: the file
-// must hold the disc's samples from start * 588 + offset on, silence off the disc.
+// A disc of 40 frames whose samples differ from each other, ripped through a plan in
+// reads of up to 26 frames: the file must hold the disc's samples from start * 588 +
+// offset on, silence off the disc.
 TEST(ReadOffset, ThePlanTakesTheDiscsSamplesShiftedWithSilenceOffTheDisc) {
     const long discFrames = 40;
     auto sampleAt = [&](int64_t n) -> uint32_t {
         return n >= 0 && n < discFrames * 588 ? static_cast<uint32_t>(n * 2654435761u) : 0;
     };
+    std::vector<uint8_t> area(26 * 2352);
+    FrameCopyIo io;
+    io.read = [&](long first, long frames, Delivery* delivery) {
+        EXPECT_TRUE(first >= 0 && first + frames <= discFrames) << "a read off the disc";
+        for (long i = 0; i < frames * 588; ++i)
+            for (int b = 0; b < 4; ++b) area[4 * i + b] = static_cast<uint8_t>(sampleAt(first * 588 + i) >> (8 * b));
+        *delivery = Delivery{area.data(), static_cast<uint32_t>(area.size()), 0, static_cast<uint32_t>(frames * 2352)};
+        return true;
+    };
+    std::vector<uint8_t> file;
+    io.write = [&](const uint8_t* bytes, uint32_t count) {
+        file.insert(file.end(), bytes, bytes + count);
+        return true;
+    };
     struct Case {
         long start, frames, offset;
-    } cases[] = {{10, 5, 0}, {10, 5, 30}, {10, 5, -30}, {10, 5, 588}, {0, 3, -700}, {35, 5, 1000}, {0, 2, 100000}};
+    } cases[] = {{10, 5, 0}, {10, 30, 30}, {10, 5, -30}, {10, 5, 588}, {0, 3, -700}, {35, 5, 1000}, {0, 2, 100000}};
     for (const Case& c : cases) {
-        ReadPlan plan = PlanRead(c.start, c.frames, c.offset, discFrames);
-        EXPECT_TRUE(plan.frames == 0 || plan.first + plan.frames <= discFrames);
-        std::vector<uint8_t> stream;
-        auto emit = [&](int64_t frame) {
-            for (int i = 0; i < 588; ++i) {
-                uint32_t s = frame >= 0 && frame < discFrames ? sampleAt(frame * 588 + i) : 0;
-                for (int b = 0; b < 4; ++b) stream.push_back(static_cast<uint8_t>(s >> (8 * b)));
-            }
-        };
-        for (long k = plan.zeroFramesBefore; k > 0; --k) emit(-k);
-        for (long f = plan.first; f < plan.first + plan.frames; ++f) emit(f);
-        for (long k = 0; k < plan.zeroFramesAfter; ++k) emit(discFrames + k);
-        ByteWindow window(plan.skipBytes, plan.outputBytes);
-        std::vector<uint8_t> file;
-        for (size_t at = 0; at < stream.size(); at += 2352) {   // as the reads deliver it
-            const uint8_t* bytes = stream.data() + at;
-            uint32_t count = 2352;
-            window.Cut(bytes, count);
-            file.insert(file.end(), bytes, bytes + count);
-        }
-        ASSERT_EQ(file.size(), static_cast<size_t>(c.frames) * 2352) << c.start << " " << c.offset;
+        file.clear();
+        CopyResult copy = CopyPlanned(PlanRead(c.start, c.frames, c.offset, discFrames), io);
+        ASSERT_EQ(copy.outcome, CopyOutcome::kComplete);
+        ASSERT_EQ(copy.bytes, static_cast<uint32_t>(c.frames) * 2352) << c.start << " " << c.offset;
+        ASSERT_EQ(file.size(), copy.bytes);
         for (size_t i = 0; i < file.size() / 4; ++i) {
             uint32_t got = file[4 * i] | file[4 * i + 1] << 8 | file[4 * i + 2] << 16 |
                            static_cast<uint32_t>(file[4 * i + 3]) << 24;
@@ -154,13 +153,11 @@ struct FakeDrive {
         return io;
     }
     // The copy pass: every frame read once into the file and summed.
-    FrameSummer Copy(long frames) {
-        FrameSummer summer(frames, true, false);
+    void Copy(FrameSummer* summer, long frames) {
         for (long j = 0; j < frames; ++j) {
             file.push_back(Read(j));
-            summer.Add(file.back().data(), file.back().size());
+            summer->Add(file.back().data(), file.back().size());
         }
-        return summer;
     }
 };
 
@@ -169,7 +166,8 @@ TEST(SecureRead, DisagreeingFramesAreReadUntilTwoReadsAgreeAndPutRight) {
     for (long j = 30; j <= 33; ++j) drive.flaky[j] = 0;   // four frames of one block
     drive.flaky[60] = 0;
     drive.broken = 61;
-    FrameSummer copy = drive.Copy(80);
+    FrameSummer copy(80, true, false);
+    drive.Copy(&copy, 80);
     VerifyResult result = VerifyTrack(&copy, drive.Io());
     ASSERT_EQ(result.outcome, VerifyOutcome::kDone);
     EXPECT_EQ(FrameRanges(result.reread), "30-33, 60-61");
@@ -196,7 +194,8 @@ TEST(SecureRead, DisagreeingFramesAreReadUntilTwoReadsAgreeAndPutRight) {
 
     // Two clean reads agree at once; a test pass that cannot be read leaves the copy.
     FakeDrive clean;
-    FrameSummer cleanCopy = clean.Copy(30);
+    FrameSummer cleanCopy(30, true, false);
+    clean.Copy(&cleanCopy, 30);
     result = VerifyTrack(&cleanCopy, clean.Io());
     EXPECT_TRUE(result.reread.empty());
     EXPECT_EQ(result.testCrc, FoldFrames(cleanCopy.Frames()).crc);
