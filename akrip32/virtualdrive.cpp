@@ -1,7 +1,7 @@
 // The virtual audio rig's drive: the disc is the CUE/BIN that the rig's registry key
 // names (HKCU\Software\VirtualAudioRig, value Disc), read afresh at every call so a
-// disc change, an opened tray (DoorOpen) or new fault injection (BadSectors) shows at
-// the next read. Frames come straight from the BIN: LBA n is the BIN's n-th sector,
+// disc change, an opened tray (DoorOpen) or new fault injection (BadSectors,
+// FlakySectors) shows at the next read. Frames come straight from the BIN: LBA n is the BIN's n-th sector,
 // less a session gap per session before n's. Audio reads of a data track or of a
 // session gap fail, as on a real drive.
 #include <windows.h>
@@ -29,7 +29,10 @@ struct RigState {
     bool doorOpen = false;
     std::string disc;         // Windows path of the CUE, "" for no disc
     std::string badSectors;   // fault injection: LBAs whose reads fail
+    std::string flakySectors; // LBAs that read right only on every third read
 };
+
+FlakySectors g_flaky;   // the reads of the flaky sectors so far
 
 std::string ReadString(HKEY key, const char* name) {
     DWORD type = 0, size = 0;
@@ -56,6 +59,7 @@ RigState ReadRigState() {
                      type == REG_DWORD && value != 0;
     state.disc = ReadString(key, "Disc");
     state.badSectors = ReadString(key, "BadSectors");
+    state.flakySectors = ReadString(key, "FlakySectors");
     RegCloseKey(key);
     return state;
 }
@@ -126,7 +130,9 @@ Result VirtualRead(TransferHeader* request, uint8_t* data) {
     if (rig::AudioRunEnd(disc, first) < first + frames || !rig::LbaToBinFrame(disc, first, &binFirst))
         return kResultReadError;
     result = ReadBin(disc.binPath, binFirst, frames, data);
-    if (result == kResultOk) request->delivered = static_cast<uint32_t>(frames) * kFrameBytes;
+    if (result != kResultOk) return result;
+    g_flaky.ApplyToRead(state.flakySectors, first, frames, data);
+    request->delivered = static_cast<uint32_t>(frames) * kFrameBytes;
     return result;
 }
 

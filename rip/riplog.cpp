@@ -62,6 +62,17 @@ std::string TrackText(const TrackLog& t) {
 
 }  // namespace
 
+std::string FileNameOf(const std::string& path) {
+    size_t separator = path.find_last_of("\\/:");
+    return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+std::string LogPathFor(const std::string& wavPath) {
+    size_t name = wavPath.size() - FileNameOf(wavPath).size();
+    size_t dot = wavPath.rfind('.');
+    return (dot != std::string::npos && dot >= name ? wavPath.substr(0, dot) : wavPath) + ".log";
+}
+
 std::string Verdict(const RipLog& log) {
     const TrackLog* failed = nullptr;
     const TrackLog* unsettled = nullptr;

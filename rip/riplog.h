@@ -41,6 +41,12 @@ struct RipLog {
     std::vector<TrackLog> tracks;
 };
 
+// The file's name without its folder ("c:\rips\one.wav": "one.wav").
+std::string FileNameOf(const std::string& path);
+// The log of a rip whose (first) file is `wavPath`: the same path, ending in ".log"
+// in place of the name's ending.
+std::string LogPathFor(const std::string& wavPath);
+
 // The whole text, lines ended by CR LF, closing with the one-line verdict.
 std::string RipLogText(const RipLog& log);
 // The verdict line alone ("Verdict: ...").

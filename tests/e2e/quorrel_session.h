@@ -245,11 +245,32 @@ inline ::testing::AssertionResult ShowsText(const harness::Image& image, int x, 
                                          << y + first / size.cx << ")";
 }
 
+// A value of the program's own key (HKCU\Software\CD Quorrel): `text` as REG_SZ, or
+// removed when empty.
+inline void SetProgramValue(const char* name, const std::string& text) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\CD Quorrel", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    if (text.empty())
+        RegDeleteValueA(key, name);
+    else
+        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>(text.size() + 1));
+    RegCloseKey(key);
+}
+
+// Where no AccurateRip database answers: a port of this machine nothing listens on. The
+// tests never let the program reach past the machine.
+const char kNoDatabase[] = "http://127.0.0.1:1/";
+
 // Starts CDQuorrel.exe in a scratch folder with the rig in a known state.
 class QuorrelTest : public ::testing::Test {
 protected:
     void SetUp() override {
         rigstate::Reset();
+        SetProgramValue("AccurateRipUrl", kNoDatabase);
+        SetProgramValue("ReadOffset", "");
         dir_ = harness::ScratchDir();
         units_ = MeasureUnits();
     }

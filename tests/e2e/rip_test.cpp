@@ -158,6 +158,10 @@ TEST_F(RipSession, ABadSectorEndsTheRipWithAMessageAndNoFile) {
     ASSERT_TRUE(RipOver());
     EXPECT_FALSE(harness::FileExists(ScratchPath("scratched.wav")));
     ExpectIdleAfterRip();
+    // The log beside it says where.
+    std::string log = harness::ReadFileOrEmpty(ScratchPath("scratched.log"));
+    EXPECT_NE(log.find("Read error at frame 230: the track was not ripped.\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("\r\nVerdict: not ripped: track 2 could not be read.\r\n"), std::string::npos) << log;
 
     // The sector reads again: the same rip completes.
     rigstate::SetBadSectors("");

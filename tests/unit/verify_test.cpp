@@ -242,6 +242,10 @@ TEST(RipLogText, TracksAndTheVerdict) {
     log.tracks[0].failedFrame = 52;
     EXPECT_NE(RipLogText(log).find("Read error at frame 52: the track was not ripped."), std::string::npos);
     EXPECT_EQ(Verdict(log), "Verdict: not ripped: track 1 could not be read.");
+
+    EXPECT_EQ(LogPathFor("c:\\rips.cd\\one.wav"), "c:\\rips.cd\\one.log");
+    EXPECT_EQ(LogPathFor("c:\\rips.cd\\one"), "c:\\rips.cd\\one.log");
+    EXPECT_EQ(FileNameOf("c:\\rips.cd\\one.wav"), "one.wav");
 }
 
 }  // namespace
