@@ -4,6 +4,23 @@
 
 #include <zlib.h>
 
+namespace {
+
+void AddArShares(const uint8_t* frame, long frameIndex, const ArWindow& window, Sums* sums) {
+    uint64_t position = static_cast<uint64_t>(frameIndex) * kFrameSamples + 1;
+    if (position > window.last || position + kFrameSamples <= window.first) return;
+    for (uint32_t i = 0; i < kFrameSamples; ++i, ++position) {
+        if (position < window.first || position > window.last) continue;
+        const uint8_t* s = frame + 4 * i;
+        uint32_t sample = s[0] | s[1] << 8 | s[2] << 16 | static_cast<uint32_t>(s[3]) << 24;
+        uint64_t product = static_cast<uint64_t>(sample) * static_cast<uint32_t>(position);
+        sums->v1 += static_cast<uint32_t>(product);
+        sums->v2 += static_cast<uint32_t>(product) + static_cast<uint32_t>(product >> 32);
+    }
+}
+
+}  // namespace
+
 ArWindow AccurateRipWindow(long trackFrames, bool firstTrack, bool lastTrack) {
     ArWindow window;
     const uint64_t samples = trackFrames > 0 ? static_cast<uint64_t>(trackFrames) * kFrameSamples : 0;
@@ -13,40 +30,28 @@ ArWindow AccurateRipWindow(long trackFrames, bool firstTrack, bool lastTrack) {
     return window;
 }
 
-FrameSums SumFrame(const uint8_t* frame, long frameIndex, const ArWindow& window) {
-    FrameSums sums;
+Sums SumFrame(const uint8_t* frame, long frameIndex, const ArWindow& window) {
+    Sums sums;
     sums.crc = static_cast<uint32_t>(crc32(0, frame, kAudioFrameBytes));
-    uint64_t position = static_cast<uint64_t>(frameIndex) * kFrameSamples + 1;
-    for (uint32_t i = 0; i < kFrameSamples; ++i, ++position) {
-        if (position < window.first || position > window.last) continue;
-        const uint8_t* s = frame + 4 * i;
-        uint32_t sample = s[0] | s[1] << 8 | s[2] << 16 | static_cast<uint32_t>(s[3]) << 24;
-        uint64_t product = static_cast<uint64_t>(sample) * static_cast<uint32_t>(position);
-        sums.v1 += static_cast<uint32_t>(product);
-        sums.v2 += static_cast<uint32_t>(product) + static_cast<uint32_t>(product >> 32);
-    }
+    AddArShares(frame, frameIndex, window, &sums);
     return sums;
 }
 
-TrackSums FoldFrames(const std::vector<FrameSums>& frames) {
-    TrackSums track;
-    const uLong op = crc32_combine_gen(kAudioFrameBytes);
+Sums FoldSums(const std::vector<Sums>& stretches, long frames, long lastFrames) {
+    Sums total;
+    const uLong op = crc32_combine_gen(static_cast<z_off_t>(frames) * kAudioFrameBytes);
     uLong crc = 0;
-    for (const FrameSums& f : frames) {
-        crc = crc32_combine_op(crc, f.crc, op);
-        track.v1 += f.v1;
-        track.v2 += f.v2;
+    for (size_t k = 0; k < stretches.size(); ++k) {
+        const Sums& s = stretches[k];
+        if (k + 1 < stretches.size() || lastFrames == frames)
+            crc = crc32_combine_op(crc, s.crc, op);
+        else
+            crc = crc32_combine(crc, s.crc, static_cast<z_off_t>(lastFrames) * kAudioFrameBytes);
+        total.v1 += s.v1;
+        total.v2 += s.v2;
     }
-    track.crc = static_cast<uint32_t>(crc);
-    return track;
-}
-
-FrameSummer::FrameSummer(long trackFrames, bool firstTrack, bool lastTrack)
-    : window_(AccurateRipWindow(trackFrames, firstTrack, lastTrack)),
-      cutter_([this](const uint8_t* frame) {
-          frames_.push_back(SumFrame(frame, static_cast<long>(frames_.size()), window_));
-      }) {
-    if (trackFrames > 0) frames_.reserve(static_cast<size_t>(trackFrames));
+    total.crc = static_cast<uint32_t>(crc);
+    return total;
 }
 
 void FrameCutter::Add(const uint8_t* bytes, size_t count) {
@@ -67,4 +72,19 @@ void FrameCutter::Add(const uint8_t* bytes, size_t count) {
             held_ = 0;
         }
     }
+}
+
+TrackSummer::TrackSummer(long trackFrames, bool firstTrack, bool lastTrack)
+    : window_(AccurateRipWindow(trackFrames, firstTrack, lastTrack)), cutter_([this](const uint8_t* frame) {
+          if (frames_ % kBlockFrames == 0) blocks_.emplace_back();
+          Sums& block = blocks_.back();
+          block.crc = static_cast<uint32_t>(crc32(block.crc, frame, kAudioFrameBytes));
+          AddArShares(frame, frames_++, window_, &block);
+      }) {
+    if (trackFrames > 0) blocks_.reserve(static_cast<size_t>((trackFrames + kBlockFrames - 1) / kBlockFrames));
+}
+
+TrackSums TrackSummer::Track() const {
+    long last = frames_ % kBlockFrames == 0 ? kBlockFrames : frames_ % kBlockFrames;
+    return FoldSums(blocks_, kBlockFrames, last);
 }

@@ -1,7 +1,7 @@
-// The checksums of a ripped track, kept per 2,352-byte frame of the file's audio as the
-// frames are written: the frame's CRC32 and its share of the two AccurateRip sums. The
-// track's checksums fold the frames together, so a frame put right by a re-read only
-// replaces its own entry.
+// The checksums of a ripped track, summed as its audio is written: the CRC32 of its
+// bytes and the two AccurateRip checksums, kept per block of 26 frames so that a second
+// read can be compared block by block and a frame put right by a re-read changes only
+// its own block's sums. The blocks hold a few bytes for each second of audio.
 //
 // AccurateRip takes the audio as 32-bit samples (left in the low half, right in the
 // high half), each multiplied by its 1-based position in the track. v1 adds the low 32
@@ -19,6 +19,7 @@
 constexpr uint32_t kAudioFrameBytes = 2352;
 constexpr uint32_t kFrameSamples = 588;
 constexpr uint32_t kEdgeSkipSamples = 5 * kFrameSamples;
+constexpr long kBlockFrames = 26;   // frames of a block: those of one read
 
 // The samples of a track that count for AccurateRip: positions `first` to `last`
 // (1-based, inclusive); none when first > last.
@@ -28,21 +29,20 @@ struct ArWindow {
 };
 ArWindow AccurateRipWindow(long trackFrames, bool firstTrack, bool lastTrack);
 
-struct FrameSums {
+// Checksums of a stretch of whole frames: CRC32 of their bytes, AccurateRip shares.
+struct Sums {
     uint32_t crc = 0;
     uint32_t v1 = 0;
     uint32_t v2 = 0;
 };
+using TrackSums = Sums;
 
 // The sums of frame `frameIndex` (0-based within the track) of 2,352 bytes.
-FrameSums SumFrame(const uint8_t* frame, long frameIndex, const ArWindow& window);
+Sums SumFrame(const uint8_t* frame, long frameIndex, const ArWindow& window);
 
-struct TrackSums {
-    uint32_t crc = 0;   // CRC32 of the track's audio bytes
-    uint32_t v1 = 0;
-    uint32_t v2 = 0;
-};
-TrackSums FoldFrames(const std::vector<FrameSums>& frames);
+// The sums of stretches laid end to end, each of `frames` frames but the last, which
+// may be shorter (`lastFrames`).
+Sums FoldSums(const std::vector<Sums>& stretches, long frames, long lastFrames);
 
 // Cuts a stream of audio bytes into frames of 2,352 bytes, handing on each as it
 // completes (bytes of an incomplete last frame stay held).
@@ -57,20 +57,23 @@ private:
     size_t held_ = 0;
 };
 
-// Sums each frame of a track's audio as it is written.
-class FrameSummer {
+// Sums a track's audio block by block as it is written.
+class TrackSummer {
 public:
-    FrameSummer(long trackFrames, bool firstTrack, bool lastTrack);
-    FrameSummer(const FrameSummer&) = delete;
-    FrameSummer& operator=(const FrameSummer&) = delete;
+    TrackSummer(long trackFrames, bool firstTrack, bool lastTrack);
+    TrackSummer(const TrackSummer&) = delete;
+    TrackSummer& operator=(const TrackSummer&) = delete;
     void Add(const uint8_t* bytes, size_t count) { cutter_.Add(bytes, count); }
-    // The frames summed so far, in order.
-    const std::vector<FrameSums>& Frames() const { return frames_; }
-    std::vector<FrameSums>& Frames() { return frames_; }
+
+    long Frames() const { return frames_; }   // whole frames summed so far
+    // Block b covers frames 26b to 26b + 25 (the last one may be shorter).
+    std::vector<Sums>& Blocks() { return blocks_; }
     const ArWindow& Window() const { return window_; }
+    TrackSums Track() const;
 
 private:
     ArWindow window_;
-    std::vector<FrameSums> frames_;
+    std::vector<Sums> blocks_;
+    long frames_ = 0;
     FrameCutter cutter_;
 };

@@ -103,8 +103,8 @@ bool FindCurrentTrack(HWND hwnd, HCDROM cd, TrackToRip* rip) {
 bool ContinuesBatch() { return g_tracks.selectedCount > 0 && g_tracks.nextSelected > 0; }
 
 // Reads the copied track again and puts right what the two reads disagree on; fills
-// the log's account of it. False when a frame put right could not be written.
-bool VerifyCopy(FILE* file, const TrackToRip& rip, long offset, const FrameCopyIo& drive, FrameSummer* copy,
+// the log's account of it. False when the file could not be read back or written.
+bool VerifyCopy(FILE* file, const TrackToRip& rip, long offset, const FrameCopyIo& drive, TrackSummer* copy,
                 TrackLog* entry) {
     VerifyIo io;
     io.read = [&](long first, long count, const std::function<void(const uint8_t*)>& take, long* failedFrame) {
@@ -118,9 +118,12 @@ bool VerifyCopy(FILE* file, const TrackToRip& rip, long offset, const FrameCopyI
         *failedFrame = read.failedFrame;
         return read.outcome == CopyOutcome::kComplete;
     };
+    auto seek = [&](long frame) {
+        return fseek(file, static_cast<long>(kWavHeaderBytes) + frame * static_cast<long>(kFrameBytes), SEEK_SET) == 0;
+    };
+    io.readBack = [&](long frame, uint8_t* bytes) { return seek(frame) && fread(bytes, 1, kFrameBytes, file) == kFrameBytes; };
     io.rewrite = [&](long frame, const uint8_t* bytes) {
-        long at = static_cast<long>(kWavHeaderBytes) + frame * static_cast<long>(kFrameBytes);
-        return fseek(file, at, SEEK_SET) == 0 && fwrite(bytes, 1, kFrameBytes, file) == kFrameBytes;
+        return seek(frame) && fwrite(bytes, 1, kFrameBytes, file) == kFrameBytes;
     };
     VerifyResult result = VerifyTrack(copy, io);
     entry->tested = true;
@@ -129,7 +132,7 @@ bool VerifyCopy(FILE* file, const TrackToRip& rip, long offset, const FrameCopyI
     entry->testCrc = result.testCrc;
     for (long j : result.reread) entry->reread.push_back(rip.start + j);
     for (long j : result.unsettled) entry->unsettled.push_back(rip.start + j);
-    return result.outcome != VerifyOutcome::kWriteFailed;
+    return result.outcome != VerifyOutcome::kFileFailed;
 }
 
 // Copies the track into the file named by the song name field, checks it and logs it.
@@ -178,7 +181,7 @@ bool CopyTrack(HWND hwnd, HCDROM cd, const TrackToRip& rip) {
     };
     io.progress = [&](long frame, long remaining) { ShowProgress(hwnd, RipProgressText(frame, remaining)); };
     const int audioTracks = rip.layout.AudioTracks();
-    FrameSummer summer(rip.length, rip.arTrack == 1, rip.arTrack == audioTracks);
+    TrackSummer summer(rip.length, rip.arTrack == 1, rip.arTrack == audioTracks);
     FrameCopyIo copyIo = io;
     copyIo.write = [&](const uint8_t* bytes, uint32_t count) {
         summer.Add(bytes, count);
@@ -196,13 +199,13 @@ bool CopyTrack(HWND hwnd, HCDROM cd, const TrackToRip& rip) {
     else
         copy = CopyPlanned(PlanRead(rip.start, rip.length, head.readOffset, rip.audioEnd), copyIo);
     if (copy.outcome == CopyOutcome::kComplete) {
-        entry.match = MatchTrack(lookup, head.ids, rip.arTrack, FoldFrames(summer.Frames()));
+        entry.match = MatchTrack(lookup, head.ids, rip.arTrack, summer.Track());
         if (entry.match.result != ArResult::kAccurate) {
             if (!VerifyCopy(file, rip, head.readOffset, io, &summer, &entry))
                 copy.outcome = CopyOutcome::kWriteFailed;
-            entry.match = MatchTrack(lookup, head.ids, rip.arTrack, FoldFrames(summer.Frames()));
+            entry.match = MatchTrack(lookup, head.ids, rip.arTrack, summer.Track());
         }
-        entry.sums = FoldFrames(summer.Frames());
+        entry.sums = summer.Track();
     }
     bool complete = copy.outcome == CopyOutcome::kComplete;
     if (complete && (!WriteWavHeader(file, copy.bytes) || fflush(file) != 0)) complete = false;

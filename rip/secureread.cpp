@@ -4,6 +4,8 @@
 #include <map>
 #include <string>
 
+#include <zlib.h>
+
 ReadPlan PlanRead(long start, long frames, long offsetSamples, long audioEnd) {
     ReadPlan plan;
     // Samples of the disc the file takes: [from, to).
@@ -63,65 +65,81 @@ CopyResult CopyPlanned(const ReadPlan& plan, const FrameCopyIo& io) {
 
 namespace {
 
-// The frames of one block that the two passes disagreed on, and every read of each.
-struct BlockCheck {
-    std::map<long, std::vector<uint32_t>> reads;   // unsettled frame -> CRCs read so far
-};
+// Re-reads the frames of block `b` that the copy and the test read disagree on
+// (`testCrcs`, the test read's CRC of each frame of the block). False when the file
+// could not be read back or written.
+bool SettleBlock(TrackSummer* copy, const VerifyIo& io, long b, const std::vector<uint32_t>& testCrcs,
+                 VerifyResult* result) {
+    const long first = b * kBlockFrames, frames = static_cast<long>(testCrcs.size());
+    std::vector<Sums> copied(static_cast<size_t>(frames));
+    std::vector<uint8_t> bytes(kAudioFrameBytes);
+    std::map<long, std::vector<uint32_t>> open;   // frame not yet settled -> the CRCs read of it
+    for (long k = 0; k < frames; ++k) {
+        if (!io.readBack(first + k, bytes.data())) return false;
+        copied[k] = SumFrame(bytes.data(), first + k, copy->Window());
+        if (copied[k].crc == testCrcs[k]) continue;
+        result->reread.push_back(first + k);
+        open[first + k] = {copied[k].crc, testCrcs[k]};
+    }
+    bool written = true;
+    for (int reads = 2; !open.empty() && reads < kMaxBlockReads && written; ++reads) {
+        long from = open.begin()->first, to = open.rbegin()->first, at = from;
+        auto take = [&](const uint8_t* frame) {
+            long j = at++;
+            auto seen = open.find(j);
+            if (seen == open.end()) return;
+            Sums now = SumFrame(frame, j, copy->Window());
+            std::vector<uint32_t>& crcs = seen->second;
+            if (std::find(crcs.begin(), crcs.end(), now.crc) == crcs.end()) {
+                crcs.push_back(now.crc);
+                return;
+            }
+            Sums& kept = copied[static_cast<size_t>(j - first)];
+            if (now.crc != kept.crc) {
+                written = written && io.rewrite(j, frame);
+                kept = now;
+            }
+            open.erase(seen);
+        };
+        long failed = 0;
+        io.read(from, to - from + 1, take, &failed);   // a failed read is one that agreed on nothing
+    }
+    for (const auto& left : open) result->unsettled.push_back(left.first);
+    copy->Blocks()[static_cast<size_t>(b)] = FoldSums(copied, 1, 1);
+    return written;
+}
 
 }  // namespace
 
-VerifyResult VerifyTrack(FrameSummer* copy, const VerifyIo& io) {
+VerifyResult VerifyTrack(TrackSummer* copy, const VerifyIo& io) {
     VerifyResult result;
-    std::vector<FrameSums>& sums = copy->Frames();
-    const long frames = static_cast<long>(sums.size());
-    std::vector<FrameSums> test;
-    test.reserve(sums.size());
-    auto takeTest = [&](const uint8_t* frame) {
-        test.push_back(SumFrame(frame, static_cast<long>(test.size()), copy->Window()));
+    const long frames = copy->Frames();
+    const uLong frameOp = crc32_combine_gen(kAudioFrameBytes);
+    uLong testCrc = 0, blockCrc = 0;
+    long done = 0;
+    std::vector<uint32_t> crcs;                         // of the block being read
+    std::map<long, std::vector<uint32_t>> differing;    // block -> the test read's frame CRCs
+    auto take = [&](const uint8_t* frame) {
+        uLong crc = crc32(0, frame, kAudioFrameBytes);
+        testCrc = crc32_combine_op(testCrc, crc, frameOp);
+        blockCrc = crc32_combine_op(blockCrc, crc, frameOp);
+        crcs.push_back(static_cast<uint32_t>(crc));
+        if (++done % kBlockFrames != 0 && done != frames) return;
+        long b = (done - 1) / kBlockFrames;
+        if (static_cast<uint32_t>(blockCrc) != copy->Blocks()[static_cast<size_t>(b)].crc) differing[b] = crcs;
+        crcs.clear();
+        blockCrc = 0;
     };
-    if (!io.read(0, frames, takeTest, &result.failedFrame) || static_cast<long>(test.size()) != frames) {
+    if (!io.read(0, frames, take, &result.failedFrame) || done != frames) {
         result.outcome = VerifyOutcome::kReadFailed;
         return result;
     }
-    result.testCrc = FoldFrames(test).crc;
-
-    std::map<long, BlockCheck> blocks;
-    for (long j = 0; j < frames; ++j)
-        if (test[j].crc != sums[j].crc) {
-            result.reread.push_back(j);
-            blocks[j / kVerifyBlockFrames].reads[j] = {sums[j].crc, test[j].crc};
+    result.testCrc = static_cast<uint32_t>(testCrc);
+    for (const auto& block : differing)
+        if (!SettleBlock(copy, io, block.first, block.second, &result)) {
+            result.outcome = VerifyOutcome::kFileFailed;
+            return result;
         }
-    for (auto& entry : blocks) {
-        BlockCheck& block = entry.second;
-        for (int reads = 2; !block.reads.empty() && reads < kMaxBlockReads; ++reads) {
-            long first = block.reads.begin()->first, last = block.reads.rbegin()->first;
-            long at = first;
-            bool written = true;
-            auto takeAgain = [&](const uint8_t* frame) {
-                long j = at++;
-                auto seen = block.reads.find(j);
-                if (seen == block.reads.end()) return;
-                FrameSums now = SumFrame(frame, j, copy->Window());
-                std::vector<uint32_t>& crcs = seen->second;
-                if (std::find(crcs.begin(), crcs.end(), now.crc) == crcs.end()) {
-                    crcs.push_back(now.crc);
-                    return;
-                }
-                if (now.crc != sums[j].crc) {
-                    written = written && io.rewrite(j, frame);
-                    sums[j] = now;
-                }
-                block.reads.erase(seen);
-            };
-            long failed = 0;
-            io.read(first, last - first + 1, takeAgain, &failed);   // a failed read is one that agreed on nothing
-            if (!written) {
-                result.outcome = VerifyOutcome::kWriteFailed;
-                return result;
-            }
-        }
-        for (const auto& left : block.reads) result.unsettled.push_back(left.first);
-    }
     return result;
 }
 

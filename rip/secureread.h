@@ -45,8 +45,7 @@ private:
 // bytes alone. The result counts the bytes handed on.
 CopyResult CopyPlanned(const ReadPlan& plan, const FrameCopyIo& io);
 
-constexpr int kMaxBlockReads = 16;        // reads of a block, the copy and the test included
-constexpr long kVerifyBlockFrames = 26;   // frames of a block compared and re-read together
+constexpr int kMaxBlockReads = 16;   // reads of a block, the copy and the test included
 
 // The drive and the file as the check reaches them; frames are numbered within the
 // track (0 is its first).
@@ -56,11 +55,13 @@ struct VerifyIo {
     // when the drive could not read them.
     std::function<bool(long first, long count, const std::function<void(const uint8_t*)>& take, long* failedFrame)>
         read;
+    // Reads frame `frame` of the file, as the copy wrote it, into `bytes` (2,352).
+    std::function<bool(long frame, uint8_t* bytes)> readBack;
     // Writes `bytes` (2,352) over frame `frame` of the file; false when that failed.
     std::function<bool(long frame, const uint8_t* bytes)> rewrite;
 };
 
-enum class VerifyOutcome { kDone, kReadFailed, kWriteFailed };
+enum class VerifyOutcome { kDone, kReadFailed, kFileFailed };
 
 struct VerifyResult {
     VerifyOutcome outcome = VerifyOutcome::kDone;
@@ -70,12 +71,13 @@ struct VerifyResult {
     std::vector<long> unsettled;   // of those, the frames no two reads agreed on
 };
 
-// Reads the copied track a second time and compares the two reads frame by frame.
-// Where they differ, the frames of the block (26 frames) are read again until two
-// reads of each frame agree, at most kMaxBlockReads reads of the block in all; a
-// frame settled on other bytes than the copy's is written over the file's, and its
-// sums in `copy` are replaced. Frames that never agree keep the copy's bytes.
-VerifyResult VerifyTrack(FrameSummer* copy, const VerifyIo& io);
+// Reads the copied track a second time and compares the two reads block by block (26
+// frames). In a block that differs, the copy's frames are read back from the file and
+// compared frame by frame, and the frames that differ are read again until two reads of
+// each agree, at most kMaxBlockReads reads of the block in all. A frame settled on
+// other bytes than the copy's is written over the file's, and its block's sums in
+// `copy` follow. Frames that never agree keep the copy's bytes.
+VerifyResult VerifyTrack(TrackSummer* copy, const VerifyIo& io);
 
 // Ranges of a sorted list of frames: "230-240, 300" (empty for none); `offset` is
 // added to each frame.

@@ -53,9 +53,9 @@ TEST_F(VerifiedRip, TheDatabaseSaysWhetherTheRipIsAccurate) {
     // What a right rip of track 2 sums to, and the disc's entry in three databases: one
     // with this pressing, one whose rips of track 2 disagree, one without the disc.
     const std::string pcm = TrackPcm(2);
-    FrameSummer summer(131, false, false);
+    TrackSummer summer(131, false, false);
     summer.Add(reinterpret_cast<const uint8_t*>(pcm.data()), pcm.size());
-    const TrackSums sums = FoldFrames(summer.Frames());
+    const TrackSums sums = summer.Track();
     DiscLayout layout;
     layout.starts = {0, 100, 231};
     layout.data = {false, false, false};

@@ -223,11 +223,11 @@ TEST_F(CdTools, ChecksumsAndDiscIdsAreWhippersAndZlibs) {
             long binFirst = 0;
             ASSERT_TRUE(rig::LbaToBinFrame(disc, start, &binFirst));
             const uint8_t* audioBytes = bin.data() + binFirst * kAudioFrameBytes;
-            FrameSummer summer(frames, track == 1, track == audio);
+            TrackSummer summer(frames, track == 1, track == audio);
             // Fed in pieces that do not keep to frames, as a rip with a read offset writes.
             for (size_t at = 0, n = static_cast<size_t>(frames) * kAudioFrameBytes; at < n; at += 1000)
                 summer.Add(audioBytes + at, std::min<size_t>(1000, n - at));
-            TrackSums sums = FoldFrames(summer.Frames());
+            TrackSums sums = summer.Track();
             expected += Hex(sums.v1) + " " + Hex(sums.v2) + " " + Hex(sums.crc) + "\n";
             const std::string wav = dir_ + "track" + std::to_string(track) + ".wav";
             uint8_t header[kWavHeaderBytes];
@@ -248,7 +248,7 @@ TEST_F(CdTools, ChecksumsAndDiscIdsAreWhippersAndZlibs) {
     // A last track shorter than the five frames skipped at the end has no sample that
     // counts (whipper's module wraps around there and sums the whole track).
     std::vector<uint8_t> frame(kAudioFrameBytes, 0x5A);
-    FrameSums last = SumFrame(frame.data(), 0, AccurateRipWindow(1, false, true));
+    Sums last = SumFrame(frame.data(), 0, AccurateRipWindow(1, false, true));
     EXPECT_EQ(last.v1, 0u);
     EXPECT_EQ(last.v2, 0u);
 }

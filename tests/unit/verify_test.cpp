@@ -3,6 +3,7 @@
 // frames read right only now and then, and the log's verdict.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -145,6 +146,10 @@ struct FakeDrive {
             for (long j = first; j < first + count; ++j) take(Read(j).data());
             return true;
         };
+        io.readBack = [this](long frame, uint8_t* bytes) {
+            std::copy(file[static_cast<size_t>(frame)].begin(), file[static_cast<size_t>(frame)].end(), bytes);
+            return true;
+        };
         io.rewrite = [this](long frame, const uint8_t* bytes) {
             rewritten.push_back(frame);
             file[static_cast<size_t>(frame)].assign(bytes, bytes + 2352);
@@ -153,7 +158,7 @@ struct FakeDrive {
         return io;
     }
     // The copy pass: every frame read once into the file and summed.
-    void Copy(FrameSummer* summer, long frames) {
+    void Copy(TrackSummer* summer, long frames) {
         for (long j = 0; j < frames; ++j) {
             file.push_back(Read(j));
             summer->Add(file.back().data(), file.back().size());
@@ -166,7 +171,7 @@ TEST(SecureRead, DisagreeingFramesAreReadUntilTwoReadsAgreeAndPutRight) {
     for (long j = 30; j <= 33; ++j) drive.flaky[j] = 0;   // four frames of one block
     drive.flaky[60] = 0;
     drive.broken = 61;
-    FrameSummer copy(80, true, false);
+    TrackSummer copy(80, true, false);
     drive.Copy(&copy, 80);
     VerifyResult result = VerifyTrack(&copy, drive.Io());
     ASSERT_EQ(result.outcome, VerifyOutcome::kDone);
@@ -184,9 +189,9 @@ TEST(SecureRead, DisagreeingFramesAreReadUntilTwoReadsAgreeAndPutRight) {
     }
 
     // The sums now describe the file as put right; the test pass's CRC what it read.
-    FrameSummer truth(80, true, false);
+    TrackSummer truth(80, true, false);
     for (long j = 0; j < 80; ++j) truth.Add(drive.file[static_cast<size_t>(j)].data(), 2352);
-    TrackSums fixed = FoldFrames(copy.Frames()), expected = FoldFrames(truth.Frames());
+    TrackSums fixed = copy.Track(), expected = truth.Track();
     EXPECT_EQ(fixed.crc, expected.crc);
     EXPECT_EQ(fixed.v1, expected.v1);
     EXPECT_EQ(fixed.v2, expected.v2);
@@ -194,11 +199,11 @@ TEST(SecureRead, DisagreeingFramesAreReadUntilTwoReadsAgreeAndPutRight) {
 
     // Two clean reads agree at once; a test pass that cannot be read leaves the copy.
     FakeDrive clean;
-    FrameSummer cleanCopy(30, true, false);
+    TrackSummer cleanCopy(30, true, false);
     clean.Copy(&cleanCopy, 30);
     result = VerifyTrack(&cleanCopy, clean.Io());
     EXPECT_TRUE(result.reread.empty());
-    EXPECT_EQ(result.testCrc, FoldFrames(cleanCopy.Frames()).crc);
+    EXPECT_EQ(result.testCrc, cleanCopy.Track().crc);
     EXPECT_EQ(clean.reads.size(), 1u);
     clean.failFrom = 12;
     result = VerifyTrack(&cleanCopy, clean.Io());
