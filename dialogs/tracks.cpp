@@ -178,11 +178,16 @@ void OnRemoveEntry(HWND dialog, TracksDialog* state) {
 void OnRename(HWND dialog, TracksDialog* state) {
     char text[kTrackNameText] = {};
     GetDlgItemTextA(dialog, IDC_TRACKS_RENAME, text, sizeof text);
+    TrimBlanks(text);
     HWND list = RecordList(dialog);
     if (!RenameAllowed(state->rename, EntryCount(list), text)) return;
-    if (!CanBeFileStem(text)) {   // the name becomes the track's file name in a batch
-        MessageBoxA(dialog, "A track name becomes a file name: it cannot contain any of the characters < > : \" / \\ | ? *.",
-                    "Rename", MB_OK);
+    char character = '\0';
+    NameProblem problem = CheckFileStem(text, &character);
+    if (problem != kNameFine) {   // the name becomes the track's file name in a batch
+        char why[160], message[200];
+        NameProblemMessage(problem, character, text, why, sizeof why);
+        snprintf(message, sizeof message, "A track name becomes a file name. %s", why);
+        MessageBoxA(dialog, message, "Rename", MB_OK);
         return;
     }
     WPARAM position = static_cast<WPARAM>(state->rename.position);
@@ -215,11 +220,13 @@ void OnClear(HWND dialog, TracksDialog* state) {
 }
 
 // Save: the record list becomes the batch (entries that belong to no track cannot be
-// recorded and are left out, and so is everything past the 100th entry), and its
-// texts are kept to be shown at the next opening.
+// recorded and are left out, and so is everything past the 100th entry; the user is
+// told which), and its texts are kept to be shown at the next opening.
 void OnTracksSave(HWND dialog) {
     std::vector<std::string> entries = EntryTexts(RecordList(dialog));
     std::vector<int> kept = SetUpSelection(&g_tracks, entries);
+    std::string leftOut = LeftOutMessage(g_tracks, entries, kept);
+    if (!leftOut.empty()) MessageBoxA(dialog, leftOut.c_str(), "Tracks to Record", MB_OK);
     SendMessageA(g_app.trackList, LB_RESETCONTENT, 0, 0);
     for (int index : kept) AppendEntry(g_app.trackList, entries[static_cast<size_t>(index)].c_str());
     EndDialog(dialog, 1);

@@ -1,8 +1,7 @@
 // Play in Convert WAV to MP3: the WAV file named by the song name field is checked to
-// be in CD format (the recording settings take its format) and converted to MP3.
-#include <cstdio>
-#include <cstring>
-
+// hold 44,100 Hz, 16-bit stereo PCM (the recording settings take its format), an MP3
+// file of its name is asked about, and it is converted to MP3.
+#include "conversion_plan.h"
 #include "convert.h"
 #include "display.h"
 #include "engine.h"
@@ -14,19 +13,30 @@
 
 namespace {
 
-enum WavHeaderRead { kWavRead, kWavMissing, kWavShort };
-
-// Reads the format fields of a WAV file's header (18 bytes from byte 20).
-WavHeaderRead ReadWavFormat(const char* path, WAVEFORMATEX* format) {
-    char name[kFileNameText];
-    CopyText(name, path);
-    HMMIO file = mmioOpenA(name, nullptr, MMIO_READ);
-    if (!file) return kWavMissing;
-    memset(format, 0, sizeof *format);
-    bool read = mmioSeek(file, 20, SEEK_SET) == 20 &&
-                mmioRead(file, reinterpret_cast<HPSTR>(format), sizeof *format) == sizeof *format;
-    mmioClose(file, 0);
-    return read ? kWavRead : kWavShort;
+// The check before a conversion: the WAV file's format, found by walking its chunks,
+// becomes the recording format; anything but 44,100 Hz, 16-bit stereo PCM is refused.
+// False ends the command.
+bool CheckWavToConvert(HWND hwnd) {
+    mp3::WavLayout layout;
+    if (!FindWavSound(g_engine.currentFileName, &layout)) {
+        MessageBoxA(hwnd, "I can't find this WAV file.", "File Error", MB_OK);
+        return false;
+    }
+    if (layout.kind == mp3::WavLayoutKind::kNotPcm) {   // no recording format would make it convertible
+        MessageBoxA(hwnd, "This WAV file holds compressed sound. Only uncompressed (PCM) WAV files can be converted.",
+                    "Error", MB_OK);
+        return false;
+    }
+    RecordingSettings& settings = g_settings.recording;
+    settings.bitsPerSample = layout.bitsPerSample;
+    settings.sampleRate = static_cast<int32_t>(layout.sampleRate);
+    settings.channels = layout.channels;
+    KeepToAllowedValues(&settings);   // a format the program cannot record is not kept
+    if (mp3::IsCdFormat(layout)) return true;
+    MessageBoxA(hwnd, kCdFormatRequired, "Error", MB_OK);
+    CheckMenuCommand(IDM_CONVERT, false);
+    SendCommand(hwnd, IDM_RECORDCD);
+    return false;
 }
 
 }  // namespace
@@ -41,27 +51,10 @@ void RunConversion(HWND hwnd) {
         return;
     }
     SetWindowTextA(g_app.songName, g_engine.currentFileName);
-    WAVEFORMATEX format;
-    WavHeaderRead header = ReadWavFormat(g_engine.currentFileName, &format);
-    if (header == kWavMissing) {
-        MessageBoxA(hwnd, "I can't find this WAV file.", "File Error", MB_OK);
-        return;
-    }
+    if (!CheckWavToConvert(hwnd)) return;
+    char mp3Path[kPathText];
+    if (mp3::Mp3PathFor(g_engine.currentFileName, mp3Path, sizeof mp3Path) && !ConfirmReplacing(hwnd, mp3Path)) return;
     RecordingSettings& settings = g_settings.recording;
-    if (header == kWavRead) {   // a file too short for its header is no CD-format file either
-        settings.bitsPerSample = format.wBitsPerSample;
-        settings.sampleRate = static_cast<int32_t>(format.nSamplesPerSec);
-        settings.channels = format.nChannels;
-    }
-    if (header != kWavRead || settings.sampleRate != 44100 || settings.bitsPerSample != 16 || settings.channels != 2) {
-        MessageBoxA(hwnd,
-                    "To convert, the WAV file must be recorded in stereo with 16 bits per sample and 44,100 samples "
-                    "per second (Click on \"Options->Recording Parameters\").",
-                    "Error", MB_OK);
-        CheckMenuCommand(IDM_CONVERT, false);
-        SendCommand(hwnd, IDM_RECORDCD);
-        return;
-    }
     if (!settings.keepWav &&
         MessageBoxA(hwnd, "Are you sure you want to delete the WAV file after conversion?", "MP3 Convert", MB_YESNO) !=
             IDYES)
@@ -75,7 +68,7 @@ void RunConversion(HWND hwnd) {
     SetCursor(LoadCursor(nullptr, IDC_ARROW));
     EnableControl(IDC_MAIN_SONGNAME, true);
     EnableControl(IDC_MAIN_EXIT, true);
-    EnableControl(IDC_MAIN_PLAYBACK, settings.keepWav);
+    EnableControl(IDC_MAIN_PLAYBACK, settings.keepWav || !converted);   // whenever the WAV file is still there
     if (settings.keepWav || !converted) {
         CopyText(g_engine.playBackFile, g_engine.currentFileName);
     } else {
@@ -85,4 +78,3 @@ void RunConversion(HWND hwnd) {
     SetPromptLine(hwnd, kEnterPrompt);
     StartTimer(hwnd, kTimerDrivePoll, kPollPeriod);
 }
-

@@ -15,6 +15,10 @@ void OnClick(HWND hwnd, int x, int y);
 
 // Naming steps and the disk-space estimate: false ends the Play command.
 bool RunNamingSteps(HWND hwnd);
+// When `path` names an existing file: the overwrite question, titled with its name in
+// lower case. False when the user cancels or the file cannot be replaced; the file
+// itself stays until a new one replaces it.
+bool ConfirmReplacing(HWND hwnd, const char* path);
 bool EnoughDiskSpace();
 
 // The Play command's step in Rip from CD (ripping.cpp) and in Convert WAV to MP3

@@ -1,6 +1,10 @@
 // The naming steps of the Play command: the song name becomes the lower-case ".wav"
 // file to record, with the questions about unoriginal and existing names; and the
 // disk-space estimate for a CD track.
+//
+// A file the user agrees to overwrite stays where it is until the new file replaces
+// it: a recording that cannot be saved, or a rip or conversion that fails, leaves it
+// as it was.
 #include <cstring>
 
 #include "display.h"
@@ -21,35 +25,52 @@ bool Refuse(HWND hwnd, const char* text) {
     return false;
 }
 
+// Whether the file can be replaced: it can be opened for writing (it is no folder, is
+// not read-only and no program holds it shut). Nothing is written.
+bool CanBeReplaced(const char* name) {
+    DWORD attributes = GetFileAttributesA(name);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+        return false;
+    HANDLE file = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
+
+// The overwrite question about the existing file `existing`, titled `title`. True when
+// the user agrees and the file can be replaced.
+bool AskToReplace(HWND hwnd, const char* existing, const char* title) {
+    if (MessageBoxA(hwnd, "File name already exists. Overwrite current file?", title, MB_OKCANCEL) != IDOK)
+        return false;
+    if (CanBeReplaced(existing)) return true;
+    MessageBoxA(hwnd, "This file cannot be replaced: it is read-only or in use. Please choose another song name.",
+                title, MB_OK);
+    return false;
+}
+
 // Asks about every entry of the current folder named `candidate` (whatever the case of
-// its letters); OK deletes it. False when the user cancels or the file cannot go.
+// its letters). False when the user cancels or the file cannot be replaced.
 bool ConfirmOverwrite(HWND hwnd, const char* candidate) {
     WIN32_FIND_DATAA found;
     HANDLE find = FindFirstFileA("*.*", &found);
     if (find == INVALID_HANDLE_VALUE) return true;
     bool goOn = true;
     do {
-        if (!SameFileName(found.cFileName, candidate)) continue;
-        if (MessageBoxA(hwnd, "File name already exists. Overwrite current file?", candidate, MB_OKCANCEL) != IDOK) {
-            goOn = false;
-        } else if (!DeleteFileA(found.cFileName)) {
-            MessageBoxA(hwnd, "This file cannot be replaced: it is read-only or in use. Please choose another song name.",
-                        candidate, MB_OK);
-            goOn = false;
-        }
+        if (SameFileName(found.cFileName, candidate)) goOn = AskToReplace(hwnd, found.cFileName, candidate);
     } while (goOn && FindNextFileA(find, &found));
     FindClose(find);
     return goOn;
 }
 
-// Step 6 inside the name's folder: the overwrite questions and the prompt line.
+// Step 6 inside the name's folder: the overwrite questions and the prompt line. Every
+// recording is first a ".wav" file, also when it is not kept after its conversion, so
+// the ".wav" name is always asked about.
 bool CheckExistingFiles(HWND hwnd, const NameParts& parts) {
     const RecordingSettings& settings = g_settings.recording;
     char candidate[kNamePartText];
-    if (settings.keepWav) {
-        Candidate(parts.stem, ".wav", candidate, sizeof candidate);
-        if (!ConfirmOverwrite(hwnd, candidate)) return false;
-    }
+    Candidate(parts.stem, ".wav", candidate, sizeof candidate);
+    if (!ConfirmOverwrite(hwnd, candidate)) return false;
     bool partial = g_engine.mode == kSourcePartial;
     if (settings.convertToMp3) {
         Candidate(parts.stem, ".mp3", candidate, sizeof candidate);
@@ -81,13 +102,20 @@ bool CheckInNameFolder(HWND hwnd, const NameParts& parts) {
 bool RunNamingSteps(HWND hwnd) {
     char typed[kFileNameText - 1] = {};   // at most 254 characters are taken
     GetWindowTextA(g_app.songName, typed, sizeof typed);
+    TrimBlanks(typed);   // blanks around a name are never meant to be part of the file's name
     bool batch = g_tracks.selectedCount > 0;
     if (typed[0] == '\0' && !batch) return Refuse(hwnd, "Please enter a file name after clicking on OK.");
 
     NameParts parts;
     SplitName(typed, &parts);
-    NameProblem problem = CheckSongName(parts, sizeof g_engine.currentFileName);
-    if (problem != kNameFine && !(batch && typed[0] == '\0')) return Refuse(hwnd, NameProblemText(problem));
+    TrimStem(&parts);
+    char character = '\0';
+    NameProblem problem = CheckSongName(parts, sizeof g_engine.currentFileName, &character);
+    if (problem != kNameFine && !(batch && typed[0] == '\0')) {
+        char text[160];
+        NameProblemMessage(problem, character, parts.stem, text, sizeof text);
+        return Refuse(hwnd, text);
+    }
     BuildWavName(parts, g_engine.currentFileName, sizeof g_engine.currentFileName);
     CopyText(g_engine.playBackFile, g_engine.currentFileName);
     if (ExtensionAsksForMp3(parts.extension)) {
@@ -104,6 +132,16 @@ bool RunNamingSteps(HWND hwnd) {
     LowerAscii(g_engine.currentFileName);
     SetWindowTextA(g_app.songName, g_engine.currentFileName);
     return batch || CheckInNameFolder(hwnd, parts);
+}
+
+bool ConfirmReplacing(HWND hwnd, const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
+    NameParts parts;
+    SplitName(path, &parts);
+    char title[kNamePartText];
+    Candidate(parts.stem, parts.extension, title, sizeof title);
+    return AskToReplace(hwnd, path, title);
 }
 
 bool EnoughDiskSpace() {

@@ -394,9 +394,11 @@ void OnSave(HWND hwnd) {
     if (saved) CopyText(g_engine.playBackFile, g_engine.currentFileName);   // Play Back plays the last file saved
     bool converted = saved && g_settings.recording.convertToMp3 && ConvertWavToMp3(hwnd);
     TellWhatWasSaved(hwnd, saved, converted);
+    // A recording that could not be saved ends a batch: the next tracks would meet the same fault.
+    if (!saved && g_engine.soundRecorded) g_tracks.selectedCount = 0;
 
     bool keepWav = g_settings.recording.keepWav;
-    EnableControl(IDC_MAIN_PLAYBACK, keepWav && saved);
+    EnableControl(IDC_MAIN_PLAYBACK, saved && (keepWav || !converted));   // whenever the WAV file is there
     EnableControl(IDC_MAIN_PLAY, true);
     EnableControl(IDC_MAIN_SAVE, false);
     RestoreTransport();

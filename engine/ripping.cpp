@@ -46,10 +46,11 @@ bool RunRipping(HWND hwnd) {
     bool ripped = RipCurrentTrack(hwnd);
     StartTimer(hwnd, kTimerDrivePoll, kPollPeriod);
     const RecordingSettings& settings = g_settings.recording;
+    bool converted = false;
     if (ripped && settings.convertToMp3 && settings.sampleRate == 44100 && settings.bitsPerSample == 16 &&
         settings.channels == 2) {
         SetCursor(g_app.busyCursor);
-        bool converted = ConvertWavToMp3(hwnd);
+        converted = ConvertWavToMp3(hwnd);
         SetCursor(LoadCursor(nullptr, IDC_ARROW));
         if (converted) {
             ReplaceEnding(g_engine.currentFileName, "mp3");
@@ -64,7 +65,7 @@ bool RunRipping(HWND hwnd) {
     EnableControl(IDC_MAIN_SONGNAME, true);
     EnableControls(kTrackButtons, true);
     EnableControl(IDC_MAIN_EJECT, true);
-    EnableControl(IDC_MAIN_PLAYBACK, ripped && settings.keepWav);
+    EnableControl(IDC_MAIN_PLAYBACK, ripped && (settings.keepWav || !converted));   // the WAV file is there
     return SetUpNextBatchTrack(hwnd, ripped);
 }
 

@@ -1,6 +1,7 @@
 // The converter's plain decisions: the configuration record it hands the encoder
-// library, the MP3 file's name, how much of the WAV file is sound, the chunks it is
-// read in and the progress shown. No windows.h, so the rules are tested natively.
+// library, the MP3 file's name, the chunks the sound is read in, the progress shown and
+// how long a complete MP3 file is at least (where the sound lies: logic/wav_layout.h).
+// No windows.h, so the rules are tested natively.
 #pragma once
 
 #include <cstddef>
@@ -8,8 +9,6 @@
 #include <cstring>
 
 namespace mp3 {
-
-constexpr size_t kWavHeaderBytes = 44;   // canonical PCM WAV header; the sound follows it
 
 // The encoder library's configuration record: 27 bytes, packed, little-endian.
 constexpr size_t kEncoderConfigBytes = 27;
@@ -49,16 +48,6 @@ inline bool Mp3PathFor(const char* wavPath, char* out, size_t size) {
     return true;
 }
 
-// The number of sound bytes of a WAV file of `fileBytes` whose header gives
-// `dataBytes`: the header's size when it is set and the file holds it (so chunks after
-// the sound are not encoded as noise), otherwise everything after the header.
-// Negative when the file is shorter than its header.
-inline int64_t SoundBytes(uint64_t fileBytes, uint32_t dataBytes) {
-    if (fileBytes < kWavHeaderBytes) return -1;
-    uint64_t after = fileBytes - kWavHeaderBytes;
-    return dataBytes != 0 && dataBytes <= after ? dataBytes : static_cast<int64_t>(after);
-}
-
 // Bytes of the next read: a whole chunk, or what is left.
 inline int64_t NextChunkBytes(int64_t total, int64_t done, int64_t chunkBytes) {
     return done + chunkBytes < total ? chunkBytes : total - done;
@@ -74,6 +63,14 @@ inline bool EncoderSizesUsable(uint32_t samplesPerChunk, uint32_t outputBytes) {
     const uint32_t kLimit = 16u << 20;
     return samplesPerChunk > 0 && samplesPerChunk % 2 == 0 && samplesPerChunk <= kLimit / 2 && outputBytes > 0 &&
            outputBytes <= kLimit;
+}
+
+// The fewest bytes an MP3 stream at `kbps` can have when it holds `pairs` stereo sample
+// pairs: a frame (of 1,152 pairs, without its padding byte) for every 1,152 pairs
+// begun. A converted file shorter than this has lost sound.
+inline uint64_t LeastMp3Bytes(uint64_t pairs, unsigned kbps) {
+    const uint64_t framePairs = 1152, frameBytes = 144000u * kbps / 44100u;
+    return (pairs + framePairs - 1) / framePairs * frameBytes;
 }
 
 // Percent done, truncated toward zero.

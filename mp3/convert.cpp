@@ -3,9 +3,13 @@
 // conversion runs on the user-interface thread to its end and draws its progress
 // straight into the prompt line.
 //
-// A failed conversion leaves the WAV file alone and removes the MP3 file it had begun:
-// a cut-off MP3 file would look like a finished one. Only a complete conversion may
-// delete the WAV file (when the keep WAV file setting is off).
+// The MP3 file is written under a working name ("<name>.mp3.part") and takes its own
+// name only once it is complete: written, flushed and closed without error and long
+// enough for every sample pair of the WAV file. So an MP3 file of that name that was
+// there before is replaced only by a whole one, and a conversion that fails (or a run
+// that ends in the middle) leaves nothing that could pass for a finished file. A
+// failed conversion leaves the WAV file alone; only a complete one may delete it (when
+// the keep WAV file setting is off).
 #include "convert.h"
 
 #include <cstdint>
@@ -19,8 +23,10 @@
 #include "drive.h"
 #include "engine_state.h"
 #include "mci.h"
+#include "naming.h"
 #include "resource.h"
 #include "settings.h"
+#include "wav_layout.h"
 #include "window_kit.h"
 
 namespace {
@@ -67,6 +73,7 @@ struct Conversion {
     Encoder encoder = {};
     char wavPath[kFileNameText - 1] = {};   // the song name field: at most 254 characters
     char mp3Path[kPathText] = {};
+    char partPath[kPathText] = {};   // the MP3 file's working name until it is complete
     HANDLE wav = INVALID_HANDLE_VALUE;
     HANDLE mp3 = INVALID_HANDLE_VALUE;
     bool mp3Created = false;
@@ -78,7 +85,9 @@ struct Conversion {
     std::unique_ptr<uint8_t[]> output;
     HDC dc = nullptr;
     bool playDisabled = false;
-    int64_t total = 0;   // sound bytes of the WAV file
+    int64_t total = 0;         // sound bytes of the WAV file
+    uint64_t pairsEncoded = 0;   // stereo sample pairs handed to the encoder
+    uint64_t mp3Bytes = 0;       // bytes written to the MP3 file
 };
 
 void ReleaseDrawing(Conversion* c) {
@@ -87,8 +96,8 @@ void ReleaseDrawing(Conversion* c) {
 }
 
 // Closes the stream, the buffers, the drawing context and both files. Unless the
-// conversion `completed`, the MP3 file it began is removed and the Play button it
-// disabled is given back.
+// conversion `completed`, the MP3 file it began (under its working name) is removed and
+// the Play button it disabled is given back.
 void Close(Conversion* c, bool completed) {
     if (c->streamOpen) c->encoder.closeStream(c->stream);   // its result tells nothing more
     c->streamOpen = false;
@@ -99,7 +108,7 @@ void Close(Conversion* c, bool completed) {
     if (c->mp3 != INVALID_HANDLE_VALUE) CloseHandle(c->mp3);
     c->wav = c->mp3 = INVALID_HANDLE_VALUE;
     if (!completed) {
-        if (c->mp3Created) DeleteFileA(c->mp3Path);
+        if (c->mp3Created) DeleteFileA(c->partPath);
         if (c->playDisabled) EnableControl(IDC_MAIN_PLAY, true);
     }
 }
@@ -121,31 +130,54 @@ bool WriteExactly(HANDLE file, const uint8_t* buffer, DWORD bytes) {
     return bytes == 0 || (WriteFile(file, buffer, bytes, &written, nullptr) && written == bytes);
 }
 
-// Opens the WAV file, reads its header and works out how many bytes of sound follow.
+// Reads the first bytes of an open WAV file and walks its chunks; false when the file
+// cannot be read. The file position is left after the bytes read.
+bool ReadWavLayout(HANDLE file, mp3::WavLayout* layout) {
+    LARGE_INTEGER size = {};
+    if (!GetFileSizeEx(file, &size) || size.QuadPart < 0) return false;
+    uint64_t fileBytes = static_cast<uint64_t>(size.QuadPart);
+    size_t headBytes = fileBytes < mp3::kWavHeadBytes ? static_cast<size_t>(fileBytes) : mp3::kWavHeadBytes;
+    std::unique_ptr<uint8_t[]> head(new (std::nothrow) uint8_t[headBytes + 1]);
+    if (!head || !ReadExactly(file, head.get(), static_cast<DWORD>(headBytes))) return false;
+    *layout = mp3::FindWavLayout(head.get(), headBytes, fileBytes);
+    return true;
+}
+
+HANDLE OpenForReading(const char* path) {
+    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Opens the WAV file, walks its chunks to the sound and positions the file there.
+// Sound of another format than the encoder's is refused: it would come out as noise.
 bool OpenWav(Conversion* c) {
     GetWindowTextA(g_app.songName, c->wavPath, sizeof c->wavPath);
-    c->wav = CreateFileA(c->wavPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
+    c->wav = OpenForReading(c->wavPath);
     if (c->wav == INVALID_HANDLE_VALUE) {
         char text[kFileNameText + 32];
         snprintf(text, sizeof text, "I can't find the file \"%s\"", c->wavPath);
         return Fail(c, text, "File open error");
     }
-    LARGE_INTEGER size = {};
-    uint8_t header[mp3::kWavHeaderBytes];
-    if (!GetFileSizeEx(c->wav, &size) || !ReadExactly(c->wav, header, sizeof header)) return Fail(c, "Read error");
-    uint32_t dataBytes = static_cast<uint32_t>(header[40]) | static_cast<uint32_t>(header[41]) << 8 |
-                         static_cast<uint32_t>(header[42]) << 16 | static_cast<uint32_t>(header[43]) << 24;
-    c->total = mp3::SoundBytes(static_cast<uint64_t>(size.QuadPart), dataBytes);
+    mp3::WavLayout layout;
+    if (!ReadWavLayout(c->wav, &layout)) return Fail(c, "Read error");
+    if (layout.kind == mp3::WavLayoutKind::kNotPcm || (mp3::HasSound(layout) && !mp3::IsCdFormat(layout)))
+        return Fail(c, kCdFormatRequired, "Error");
+    LARGE_INTEGER at = {};
+    at.QuadPart = static_cast<LONGLONG>(layout.dataOffset);
+    if (!mp3::HasSound(layout) || !SetFilePointerEx(c->wav, at, nullptr, FILE_BEGIN)) return Fail(c, "Read error");
+    c->total = static_cast<int64_t>(layout.dataBytes);
     return true;
 }
 
-// Creates (or empties) the MP3 file beside the WAV file. The WAV file itself is never
-// the target.
+// Creates (or empties) the MP3 file beside the WAV file, under its working name. The
+// WAV file itself is never the target.
 bool CreateMp3(Conversion* c) {
-    if (!mp3::Mp3PathFor(c->wavPath, c->mp3Path, sizeof c->mp3Path) || lstrcmpiA(c->mp3Path, c->wavPath) == 0)
+    if (!mp3::Mp3PathFor(c->wavPath, c->mp3Path, sizeof c->mp3Path) || lstrcmpiA(c->mp3Path, c->wavPath) == 0 ||
+        !PartialFileName(c->mp3Path, c->partPath, sizeof c->partPath))
         return Fail(c, "Error creating file");
-    c->mp3 = CreateFileA(c->mp3Path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD existing = GetFileAttributesA(c->mp3Path);
+    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_DIRECTORY))
+        return Fail(c, "Error creating file");   // a folder of that name: nothing could replace it
+    c->mp3 = CreateFileA(c->partPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (c->mp3 == INVALID_HANDLE_VALUE) return Fail(c, "Error creating file");
     c->mp3Created = true;
     return true;
@@ -161,6 +193,14 @@ bool OpenStream(Conversion* c) {
     c->output.reset(new (std::nothrow) uint8_t[c->outputBytes]);
     c->input.reset(new (std::nothrow) uint8_t[2 * static_cast<size_t>(c->samplesPerChunk)]);
     if (!c->output || !c->input) return Fail(c, "Out of memory");
+    return true;
+}
+
+// Writes what the encoder produced; false when it claims more than its buffer holds
+// or the file does not take all of it.
+bool WriteEncoded(Conversion* c, uint32_t produced) {
+    if (produced > c->outputBytes || !WriteExactly(c->mp3, c->output.get(), produced)) return false;
+    c->mp3Bytes += produced;
     return true;
 }
 
@@ -185,12 +225,12 @@ bool EncodeSound(Conversion* c) {
     while (done < c->total) {
         int64_t n = mp3::NextChunkBytes(c->total, done, chunkBytes);
         if (!ReadExactly(c->wav, c->input.get(), static_cast<DWORD>(n))) return Fail(c, "Read error");
-        uint32_t produced = 0;
-        if (c->encoder.encodeChunk(c->stream, mp3::SamplesToEncode(n), reinterpret_cast<const int16_t*>(c->input.get()),
+        uint32_t produced = 0, samples = mp3::SamplesToEncode(n);
+        if (c->encoder.encodeChunk(c->stream, samples, reinterpret_cast<const int16_t*>(c->input.get()),
                                    c->output.get(), &produced) != 0)
             return Fail(c, "beEncodeChunk() failed");
-        if (produced > c->outputBytes || !WriteExactly(c->mp3, c->output.get(), produced))
-            return Fail(c, "Write error");
+        if (!WriteEncoded(c, produced)) return Fail(c, "Write error");
+        c->pairsEncoded += samples / 2;
         done += n;
         char progress[32];
         snprintf(progress, sizeof progress, "Converting: %d %%", mp3::ProgressPercent(done, c->total));
@@ -200,10 +240,27 @@ bool EncodeSound(Conversion* c) {
     return true;
 }
 
+// The encoder's last bytes, then the file onto the disk and closed: any error here
+// means the MP3 file may not hold what was written.
 bool FlushStream(Conversion* c) {
     uint32_t produced = 0;
     if (c->encoder.deinitStream(c->stream, c->output.get(), &produced) != 0) return Fail(c, "beExitStream failed");
-    if (produced > c->outputBytes || !WriteExactly(c->mp3, c->output.get(), produced)) return Fail(c, "Write error");
+    if (!WriteEncoded(c, produced) || !FlushFileBuffers(c->mp3)) return Fail(c, "Write error");
+    BOOL closed = CloseHandle(c->mp3);
+    c->mp3 = INVALID_HANDLE_VALUE;
+    if (!closed) return Fail(c, "Write error");
+    return true;
+}
+
+// The complete MP3 file takes its own name, replacing a file of that name the user
+// agreed to overwrite. Not before it holds a frame for every sample pair of the WAV file.
+bool NameCompleteMp3(Conversion* c) {
+    if (c->mp3Bytes < mp3::LeastMp3Bytes(c->pairsEncoded, g_settings.recording.mp3BitRate) ||
+        c->pairsEncoded != static_cast<uint64_t>(c->total) / 4)
+        return Fail(c, "The MP3 file came out incomplete, so it was not kept. The WAV file is unchanged.");
+    if (!MoveFileExA(c->partPath, c->mp3Path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return Fail(c, "The MP3 file cannot be written under its name: a file of that name is read-only or in use.");
+    c->mp3Created = false;   // it is the MP3 file now
     return true;
 }
 
@@ -218,6 +275,10 @@ void RefreshTrackTable() {
 
 }  // namespace
 
+const char kCdFormatRequired[] =
+    "To convert, the WAV file must be recorded in stereo with 16 bits per sample and 44,100 samples per second "
+    "(Click on \"Options->Recording Parameters\").";
+
 bool ConvertWavToMp3(HWND hwnd) {
     Conversion c;
     c.hwnd = hwnd;
@@ -227,7 +288,8 @@ bool ConvertWavToMp3(HWND hwnd) {
     }
     if (!OpenWav(&c) || !CreateMp3(&c)) return false;
     if (!OpenStream(&c) || !EncodeSound(&c) || !FlushStream(&c)) return false;
-    Close(&c, true);
+    Close(&c, true);   // the WAV file is closed before it is named or deleted
+    if (!NameCompleteMp3(&c)) return false;
 
     if (!g_settings.recording.keepWav) {
         DeleteFileA(c.wavPath);
@@ -239,6 +301,14 @@ bool ConvertWavToMp3(HWND hwnd) {
     EnableControl(IDC_MAIN_SONGNAME, true);
     EnableControl(IDC_MAIN_PLAY, true);
     RefreshTrackTable();
+    return true;
+}
+
+bool FindWavSound(const char* path, mp3::WavLayout* layout) {
+    HANDLE file = OpenForReading(path);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    if (!ReadWavLayout(file, layout)) *layout = mp3::WavLayout();   // unreadable: no format, no sound
+    CloseHandle(file);
     return true;
 }
 

@@ -3,6 +3,9 @@
 // Play command to its end; the window shows its progress in the prompt line, drawn
 // directly. A rip either completes its file or leaves none: a read that fails three
 // times, or a write that fails, ends it with a message and removes the partial file.
+// The file is written under a working name ("<name>.wav.part") and takes its own name
+// once complete, so a file of that name that was there before is replaced only by a
+// whole track.
 //
 // Each rip is verified: the track's checksums are summed as it is written and matched
 // against the AccurateRip database; a track the database does not confirm is read a
@@ -22,6 +25,7 @@
 #include "drive.h"
 #include "engine_state.h"
 #include "framecopy.h"
+#include "naming.h"
 #include "riplog.h"
 #include "secureread.h"
 #include "toc.h"
@@ -149,7 +153,8 @@ bool CopyTrack(HWND hwnd, HCDROM cd, const TrackToRip& rip) {
 
     char path[kFileNameText - 1] = {};   // at most 254 characters
     GetWindowTextA(g_app.songName, path, sizeof path);
-    FILE* file = fopen(path, "w+b");
+    char part[kPathText] = {};
+    FILE* file = PartialFileName(path, part, sizeof part) ? fopen(part, "w+b") : nullptr;
     if (!file) {
         GlobalFree(memory);
         Tell(hwnd, "Error creating file");
@@ -214,17 +219,21 @@ bool CopyTrack(HWND hwnd, HCDROM cd, const TrackToRip& rip) {
         copy.outcome = CopyOutcome::kWriteFailed;
     }
     GlobalFree(memory);
-    if (!complete) {
+    bool named = complete && MoveFileExA(part, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!named) {
         entry.state = copy.outcome == CopyOutcome::kReadFailed ? TrackLog::State::kReadFailed
                                                                : TrackLog::State::kWriteFailed;
         entry.failedFrame = copy.failedFrame;
     }
     AddToRipLog(entry);
-    if (complete) return true;
+    if (named) return true;
 
-    DeleteFileA(path);   // a partial file must not pass for the track
-    char text[120];
-    if (copy.outcome == CopyOutcome::kReadFailed)
+    DeleteFileA(part);   // a partial file must not pass for the track
+    char text[160];
+    if (complete)
+        snprintf(text, sizeof text,
+                 "The track was not saved: a file of this name is read-only or in use. Please choose another name.");
+    else if (copy.outcome == CopyOutcome::kReadFailed)
         snprintf(text, sizeof text, "Error reading the CD at frame %ld: the track was not ripped.", copy.failedFrame);
     else
         snprintf(text, sizeof text, "Error writing file: the track was not ripped.");

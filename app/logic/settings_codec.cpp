@@ -69,11 +69,27 @@ void DecodeSettings(const uint8_t* data, size_t size, RecordingSettings* out) {
     out->convertToMp3 = SwitchField(data, size, kConvert);
 }
 
-void ApplyDefaultsIfNeeded(bool fileRead, RecordingSettings* settings) {
-    if (!fileRead || settings->bitsPerSample == 0) *settings = DefaultSettings();
+void KeepToAllowedValues(RecordingSettings* settings) {
+    const RecordingSettings defaults = DefaultSettings();
+    if (settings->bitsPerSample != 8 && settings->bitsPerSample != 16) settings->bitsPerSample = defaults.bitsPerSample;
+    if (settings->sampleRate != 11025 && settings->sampleRate != 22050 && settings->sampleRate != 44100)
+        settings->sampleRate = defaults.sampleRate;
+    if (settings->channels != 1 && settings->channels != 2) settings->channels = defaults.channels;
+    switch (settings->mp3BitRate) {
+        case 32: case 64: case 128: case 320: break;
+        default: settings->mp3BitRate = defaults.mp3BitRate;
+    }
+    if (settings->sourceIndex < 0 || settings->sourceIndex > 4) settings->sourceIndex = defaults.sourceIndex;
 }
 
-void EncodeSettings(const RecordingSettings& settings, uint8_t (&out)[kSettingsFieldBytes]) {
+void ApplyDefaultsIfNeeded(bool fileRead, RecordingSettings* settings) {
+    if (!fileRead || settings->bitsPerSample == 0) *settings = DefaultSettings();
+    KeepToAllowedValues(settings);
+}
+
+void EncodeSettings(const RecordingSettings& given, uint8_t (&out)[kSettingsFieldBytes]) {
+    RecordingSettings settings = given;
+    KeepToAllowedValues(&settings);
     WriteNumber(settings.bitsPerSample, kBits, out);
     WriteNumber(settings.sampleRate, kRate, out);
     WriteNumber(settings.channels, kChannels, out);

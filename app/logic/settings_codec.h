@@ -25,15 +25,20 @@ constexpr size_t kSettingsFirstField = 6;  // bytes 0–5 are not part of the se
 RecordingSettings DefaultSettings();
 
 // Reads the fields from the file's bytes as the reader does field by field: a field
-// lying (partly) beyond `size` reads as if its missing bytes were NUL. No range check:
-// values are kept as read.
+// lying (partly) beyond `size` reads as if its missing bytes were NUL. Values are kept
+// as read; ApplyDefaultsIfNeeded then settles them.
 void DecodeSettings(const uint8_t* data, size_t size, RecordingSettings* out);
 
+// Every field outside its allowed values takes its default, the others stay: a
+// recording is never made, and a file never written, in a format nobody chose.
+void KeepToAllowedValues(RecordingSettings* settings);
+
 // The whole record takes the defaults when the file was not read or its bits per sample
-// read 0.
+// read 0; otherwise each field outside its allowed values takes its default.
 void ApplyDefaultsIfNeeded(bool fileRead, RecordingSettings* settings);
 
-// Writes bytes 6–19 of the file (14 bytes) for `settings` into `out`.
+// Writes bytes 6–19 of the file (14 bytes) for `settings` into `out`; a field outside
+// its allowed values is written as its default.
 constexpr size_t kSettingsFieldBytes = kSettingsFileSize - kSettingsFirstField;
 void EncodeSettings(const RecordingSettings& settings, uint8_t (&out)[kSettingsFieldBytes]);
 

@@ -1,5 +1,6 @@
 #include "track_selection.h"
 
+#include <algorithm>
 #include <cstring>
 
 int TrackOfEntry(const char* text) {
@@ -57,4 +58,32 @@ std::vector<int> SetUpSelection(TrackTable* table, const std::vector<std::string
     table->selectedCount = static_cast<int>(kept.size());
     table->nextSelected = 0;
     return kept;
+}
+
+std::string LeftOutMessage(const TrackTable& table, const std::vector<std::string>& entries,
+                           const std::vector<int>& kept) {
+    const size_t kNamesShown = 8;
+    std::string unnamed;
+    size_t unnamedCount = 0, overflow = 0;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (std::find(kept.begin(), kept.end(), static_cast<int>(i)) != kept.end()) continue;
+        if (TrackNamed(table, entries[i].c_str()) != 0) {
+            ++overflow;
+        } else if (++unnamedCount <= kNamesShown) {
+            unnamed += (unnamedCount > 1 ? ", \"" : "\"") + entries[i] + "\"";
+        }
+    }
+    std::string text;
+    if (unnamedCount > 0) {
+        text = "No track has the name " + unnamed;
+        if (unnamedCount > kNamesShown) text += " and " + std::to_string(unnamedCount - kNamesShown) + " more";
+        text += ", so " + std::string(unnamedCount > 1 ? "these entries are" : "this entry is") +
+                " left out. Add the track again from the left-hand list to record it.";
+    }
+    if (overflow > 0) {
+        if (!text.empty()) text += "\n\n";
+        text += "Only " + std::to_string(kSelectionSlots) + " tracks are recorded at a time: the last " +
+                std::to_string(overflow) + (overflow > 1 ? " entries are" : " entry is") + " left out.";
+    }
+    return text;
 }

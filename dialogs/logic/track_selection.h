@@ -51,3 +51,9 @@ bool RenameAllowed(const RenameTarget& target, int entryCount, const char* text)
 // the indices of the entries that took a slot, in order (their texts are the ones to
 // show again at the next opening).
 std::vector<int> SetUpSelection(TrackTable* table, const std::vector<std::string>& entries);
+
+// What Save tells the user when it left entries out (the entries of `entries` whose
+// index is not in `kept`): which ones no track is named after (the first few of them by
+// name, the rest counted) and how many found no free slot. Empty when none was left out.
+std::string LeftOutMessage(const TrackTable& table, const std::vector<std::string>& entries,
+                           const std::vector<int>& kept);

@@ -1,5 +1,6 @@
 #include "naming.h"
 
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 
@@ -18,11 +19,42 @@ void CopyRange(char* out, size_t outSize, const char* begin, const char* end) {
     out[n] = '\0';
 }
 
-bool HasReservedCharacter(const char* text) {
+bool IsBlank(char c) { return c == ' '; }
+
+// The first character of `text` no file name may hold (a control character, or one of
+// `reserved`), or NUL.
+char FirstReserved(const char* text, const char* reserved) {
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p)
-        if (*p < 32 || strchr("<>\"|?*:", *p)) return true;
+        if (*p < 32 || strchr(reserved, *p)) return static_cast<char>(*p);
+    return '\0';
+}
+
+const char kReservedInPath[] = "<>\"|?*:";
+const char kReservedInStem[] = "<>\"|?*:/\\";
+
+// The part of a stem that Windows compares with its device names: up to the first dot,
+// without the blanks before it.
+size_t DevicePartLength(const char* stem) {
+    size_t length = strcspn(stem, ".");
+    while (length > 0 && IsBlank(stem[length - 1])) --length;
+    return length;
+}
+
+bool IsDeviceName(const char* stem) {
+    static const char* const kDevices[] = {"CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2",  "COM3",   "COM4",
+                                           "COM5", "COM6", "COM7", "COM8", "COM9", "LPT1",  "LPT2",   "LPT3",
+                                           "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9",  "CONIN$", "CONOUT$"};
+    size_t length = DevicePartLength(stem);
+    for (const char* device : kDevices) {
+        if (strlen(device) != length) continue;
+        size_t i = 0;
+        while (i < length && Lower(stem[i]) == Lower(device[i])) ++i;
+        if (i == length) return true;
+    }
     return false;
 }
+
+bool OnlyDots(const char* stem) { return stem[0] != '\0' && strspn(stem, ".") == strlen(stem); }
 
 // "." and ".." are folder parts of their own, not names ending in a dot.
 bool IsDotPart(const char* folder, const char* separator) {
@@ -41,6 +73,16 @@ bool HasBadFolderPart(const char* folder) {
 }
 
 }  // namespace
+
+void TrimBlanks(char* text) {
+    size_t start = 0, end = strlen(text);
+    while (start < end && IsBlank(text[start])) ++start;
+    while (end > start && IsBlank(text[end - 1])) --end;
+    memmove(text, text + start, end - start);
+    text[end - start] = '\0';
+}
+
+void TrimStem(NameParts* parts) { TrimBlanks(parts->stem); }
 
 void SplitName(const char* name, NameParts* parts) {
     memset(parts, 0, sizeof *parts);
@@ -63,11 +105,26 @@ void SplitName(const char* name, NameParts* parts) {
     if (dot) CopyRange(parts->extension, sizeof parts->extension, dot, end);
 }
 
-NameProblem CheckSongName(const NameParts& parts, size_t fileNameSize) {
-    if (HasReservedCharacter(parts.folder) || HasReservedCharacter(parts.stem) ||
-        HasReservedCharacter(parts.extension))
-        return kNameReservedCharacter;
-    if (parts.stem[0] == '\0') return kNameOnlyExtension;
+NameProblem CheckFileStem(const char* stem, char* character) {
+    char found = FirstReserved(stem, kReservedInStem);
+    if (character) *character = found;
+    if (found != '\0') return kNameReservedCharacter;
+    if (stem[0] == '\0') return kNameOnlyExtension;
+    if (OnlyDots(stem)) return kNameOnlyDots;
+    if (IsDeviceName(stem)) return kNameDevice;
+    return kNameFine;
+}
+
+bool CanBeFileStem(const char* text) { return CheckFileStem(text) == kNameFine; }
+
+NameProblem CheckSongName(const NameParts& parts, size_t fileNameSize, char* character) {
+    for (const char* piece : {parts.folder, parts.stem, parts.extension}) {
+        char found = FirstReserved(piece, kReservedInPath);
+        if (character) *character = found;
+        if (found != '\0') return kNameReservedCharacter;
+    }
+    NameProblem stem = CheckFileStem(parts.stem);   // no separator is left in a stem
+    if (stem != kNameFine) return stem;
     if (HasBadFolderPart(parts.folder)) return kNameBadFolderPart;
     char built[kNamePartText * 3];
     if (!BuildWavName(parts, built, fileNameSize)) return kNameTooLong;
@@ -78,21 +135,31 @@ const char* NameProblemText(NameProblem problem) {
     switch (problem) {
         case kNameReservedCharacter:
             return "A file name cannot contain any of the characters < > : \" | ? * . Please choose another song name.";
-        case kNameOnlyExtension: return "Please enter a song name for the file, not only a folder or a file name ending.";
+        case kNameOnlyExtension:
+            return "Please enter a song name for the file, not only a folder or a file name ending.";
         case kNameBadFolderPart:
             return "A folder name cannot end in a dot or a blank. Please choose another folder.";
         case kNameTooLong:
             return "This song name is too long for a file name. Please choose a shorter name.";
+        case kNameDevice: return "This name belongs to a device, not to a file. Please choose another name.";
+        case kNameOnlyDots: return "A file name cannot be made of dots only. Please choose another name.";
         case kNameFine: break;
     }
     return "";
 }
 
-bool CanBeFileStem(const char* text) {
-    if (text[0] == '\0' || HasReservedCharacter(text)) return false;
-    for (const char* p = text; *p; ++p)
-        if (IsSeparator(*p)) return false;
-    return true;
+void NameProblemMessage(NameProblem problem, char character, const char* stem, char* out, size_t size) {
+    unsigned char code = static_cast<unsigned char>(character);
+    if (problem == kNameReservedCharacter && code >= 32)
+        snprintf(out, size, "A file name cannot contain the character %c. Please choose another name.", character);
+    else if (problem == kNameReservedCharacter && code != 0)
+        snprintf(out, size, "A file name cannot contain control characters (code %u). Please choose another name.",
+                 static_cast<unsigned>(code));
+    else if (problem == kNameDevice)
+        snprintf(out, size, "\"%.*s\" is the name of a device, not of a file. Please choose another name.",
+                 static_cast<int>(DevicePartLength(stem)), stem);
+    else
+        snprintf(out, size, "%s", NameProblemText(problem));
 }
 
 bool BuildWavName(const NameParts& parts, char* out, size_t outSize) {
@@ -116,6 +183,14 @@ bool ExtensionAsksForMp3(const char* extension) {
 }
 
 bool IsUntitled(const char* stem) { return strcmp(stem, "untitled") == 0; }
+
+bool PartialFileName(const char* path, char* out, size_t size) {
+    if (size == 0) return false;
+    int length = snprintf(out, size, "%s.part", path);
+    if (length >= 0 && static_cast<size_t>(length) < size) return true;
+    out[0] = '\0';
+    return false;
+}
 
 void LowerAscii(char* text) {
     for (; *text; ++text) *text = Lower(*text);

@@ -18,6 +18,11 @@ struct NameParts {
 
 void SplitName(const char* name, NameParts* parts);
 
+// The song name as typed, without the blanks before and after it; the file name's
+// stem loses the blanks before and after it too ("  lead  .mp3" is "lead.mp3").
+void TrimBlanks(char* text);
+void TrimStem(NameParts* parts);
+
 // What is wrong with a song name for a file name, if anything.
 enum NameProblem {
     kNameFine,
@@ -25,14 +30,22 @@ enum NameProblem {
     kNameOnlyExtension,       // nothing before the extension
     kNameBadFolderPart,       // a folder name ending in a dot or a blank
     kNameTooLong,             // the ".wav" name does not fit the file name
+    kNameDevice,              // a name Windows keeps for a device: CON, NUL, COM1, ...
+    kNameOnlyDots,            // ".", "..", ...: a folder, not a file
 };
 
-NameProblem CheckSongName(const NameParts& parts, size_t fileNameSize);
+// The problem of a song name, and in `*character` (when given) the first character no
+// file name may hold (for kNameReservedCharacter).
+NameProblem CheckSongName(const NameParts& parts, size_t fileNameSize, char* character = nullptr);
 // The message that tells the user about a problem (empty for kNameFine).
 const char* NameProblemText(NameProblem problem);
+// The same message, naming the character at fault, or the device name, into `out`.
+void NameProblemMessage(NameProblem problem, char character, const char* stem, char* out, size_t size);
 
-// A text that can stand as a file's name without its ending: not empty, no control
-// character and none of < > : " / \ | ? * (a track name of a batch becomes one).
+// Whether `stem` can stand as a file's name without its ending (a track name of a
+// batch becomes one): kNameFine, or what is wrong with it; a folder separator counts
+// as a character no file name may hold.
+NameProblem CheckFileStem(const char* stem, char* character = nullptr);
 bool CanBeFileStem(const char* text);
 
 // drive + folder + stem + ".wav" into `out`; false (and `out` untouched) if it does not
@@ -43,6 +56,10 @@ bool BuildWavName(const NameParts& parts, char* out, size_t outSize);
 bool ExtensionAsksForMp3(const char* extension);
 // The stem is exactly "untitled" (the question about an unoriginal name).
 bool IsUntitled(const char* stem);
+
+// The name a file is written under until it is complete: `path` followed by ".part";
+// false (and `out` empty) when that does not fit `size` bytes with its NUL.
+bool PartialFileName(const char* path, char* out, size_t size);
 
 // A–Z to a–z, in place.
 void LowerAscii(char* text);

@@ -294,6 +294,25 @@ TEST_F(Dialogs, ExitQuestionAnsweredNoLeavesTheFile) {
     EXPECT_EQ(SettingsFile(), original);
 }
 
+// A settings file with values outside their sets (24 bits, 99,999 Hz, no channels,
+// 655 kbit/s, source 9): each reads as its default, so the dialogs show a choice and
+// nothing but allowed values is ever written back.
+TEST_F(Dialogs, ValuesOutsideTheirSetsReadAsDefaults) {
+    WriteSettingsFile("CDQRL1" + Fields("24" "99999" "0" "655" "9" "0" "1", 14));
+    Start();
+    EXPECT_TRUE(app_.MenuChecked(kRecordCd));
+    harness::MessageBoxInfo wav = Open(kWavParams, kWavTitle);
+    ASSERT_TRUE(wav.box);
+    EXPECT_EQ(WavChecks(wav), "16 bits, 44,100, Stereo, Convert");
+    ASSERT_TRUE(app_.Answer(wav, "Cancel"));
+    harness::MessageBoxInfo mp3 = Open(kMp3Params, kMp3Title);
+    ASSERT_TRUE(mp3.box);
+    EXPECT_EQ(Mp3Checks(mp3), "128");
+    ASSERT_TRUE(app_.Answer(mp3, "Cancel"));
+    EXPECT_EQ(SaveSettings(), Fields("16" "44100" "2" "128" "1" "0" "1", 14));
+    EXPECT_TRUE(ExitsWithoutQuestion());
+}
+
 TEST_F(Dialogs, SourceChangeAloneDoesNotAskAtExit) {
     Start();
     SelectSource(kLineIn);

@@ -105,16 +105,17 @@ TEST_F(MainWindow, StoredPartialSourceSelectsRecordFromCdThenPartial) {
     EXPECT_FALSE(app_.MenuGrayed(kTracksMenu));
 }
 
-TEST_F(MainWindow, SourceIndexAboveFourSelectsNoSource) {
+// A source index outside 0–4 reads as the default, Record from CD: the program never
+// runs with no source chosen.
+TEST_F(MainWindow, SourceIndexAboveFourSelectsRecordFromCd) {
     InsertDisc({900, 900});
     WriteSettingsFile(SettingsBytes("16441002128710"));
     ASSERT_TRUE(Launch());
-    for (int id : {kRip, kRecordCd, kLineIn, kConvert, kPartial}) EXPECT_FALSE(app_.MenuChecked(id)) << id;
     ASSERT_TRUE(DiscRead());
-    EXPECT_TRUE(TrackButtonsDisabled()) << "no CD source: the track buttons stay off";
-    RECT beforeLength = {0, 0, units_.X(220), units_.Y(122)};   // the length is drawn over its end
-    EXPECT_TRUE(ShowsText(Screen(), units_.X(80), units_.Y(114), "Source: External audio", &labelFont_,
-                          RGB(0, 0, 0), GetSysColor(COLOR_BTNFACE), &beforeLength));
+    EXPECT_TRUE(app_.MenuChecked(kRecordCd));
+    for (int id : {kRip, kLineIn, kConvert, kPartial}) EXPECT_FALSE(app_.MenuChecked(id)) << id;
+    EXPECT_EQ(app_.ControlText(kPlay), "Play");
+    EXPECT_TRUE(TrackButtonsEnabled());
 }
 
 TEST_F(MainWindow, SourceCommandsSetMenusLabelsAndTrack) {

@@ -1,16 +1,19 @@
 // MP3 files made by CD Quorrel through LameEnc.dll: after a recording with conversion
 // on, and from a chosen WAV file in Convert WAV to MP3. Every MP3 file is checked by
 // tools that share nothing with the encoder: a walk over its frame headers here, and
-// the Linux decoder mpg123 (Wine starts Linux programs from CreateProcess), whose
-// output must be the sound of the WAV file, delayed by the encoder and decoder.
+// the Linux decoder mpg123 (Wine starts Linux programs), whose output must be the
+// sound of the WAV file, delayed by the encoder and decoder.
 #include "quorrel_session.h"
 
 #include <cmath>
+
+#include "riff_builder.h"
 
 namespace quorrel {
 namespace {
 
 const char kDeleteQuestion[] = "Are you sure you want to delete the WAV file after conversion?";
+const char kOverwriteText[] = "File name already exists. Overwrite current file?";
 const char kFormatRefusal[] =
     "To convert, the WAV file must be recorded in stereo with 16 bits per sample and 44,100 samples per second "
     "(Click on \"Options->Recording Parameters\").";
@@ -57,53 +60,26 @@ const char kFormatRefusal[] =
 
 // ---- decoding with mpg123 ----
 
-std::string UnixPath(const std::string& windowsPath) {
-    using ToUnix = char*(__cdecl*)(const WCHAR*);
-    auto toUnix = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    if (!toUnix) return "";
-    std::wstring wide(windowsPath.size() + 1, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
-    char* unix = toUnix(wide.c_str());
-    if (!unix) return "";
-    std::string path = unix;
-    HeapFree(GetProcessHeap(), 0, unix);
-    return path;
-}
-
 struct Decoded {
     int rate = 0, channels = 0;
     std::string pcm;
 };
 
-// Decodes `mp3Path` with the Linux mpg123 into a WAV file beside it. Wine does not hand
-// back a Linux program's exit code, so a shell writes it into a file the test waits for.
+// Decodes `mp3Path` with the Linux mpg123 into a WAV file beside it.
 ::testing::AssertionResult DecodeWithMpg123(const std::string& mp3Path, Decoded* decoded) {
-    std::string out = mp3Path + ".decoded.wav", done = mp3Path + ".decoded.rc";
+    std::string out = mp3Path + ".decoded.wav";
     DeleteFileA(out.c_str());
-    DeleteFileA(done.c_str());
-    std::string unixIn = UnixPath(mp3Path), unixOut = UnixPath(out), unixDone = UnixPath(done);
-    if (unixIn.empty() || unixOut.empty() || unixDone.empty())
+    std::string unixIn = harness::UnixPath(mp3Path), unixOut = harness::UnixPath(out);
+    if (unixIn.empty() || unixOut.empty())
         return ::testing::AssertionFailure() << "no Unix path for " << mp3Path << " (not under Wine?)";
-    std::string command = "/bin/sh -c \"mpg123 -q -w '" + unixOut + "' '" + unixIn + "'; echo $? > '" + unixDone +
-                          ".part' && mv '" + unixDone + ".part' '" + unixDone + "'\"";
-    std::vector<char> line(command.begin(), command.end());
-    line.push_back('\0');
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return ::testing::AssertionFailure() << "cannot start /bin/sh: error " << GetLastError();
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    if (!harness::WaitUntil([&] { return harness::FileExists(done); }, 30000))
-        return ::testing::AssertionFailure() << "mpg123 did not finish";
-    std::string rc = harness::ReadFileOrEmpty(done);
-    if (rc != "0\n") return ::testing::AssertionFailure() << "mpg123 failed with exit code " << rc;
+    std::string dir = mp3Path.substr(0, mp3Path.find_last_of('\\'));
+    int code = -1;
+    if (!harness::RunUnixShell("mpg123 -q -w '" + unixOut + "' '" + unixIn + "'", dir, &code))
+        return ::testing::AssertionFailure() << "mpg123 could not be run, or did not finish";
+    if (code != 0) return ::testing::AssertionFailure() << "mpg123 failed with exit code " << code;
     std::string wav;
     bool read = harness::ReadFile(out, &wav);
     DeleteFileA(out.c_str());   // the folder holds what CD Quorrel made, nothing else
-    DeleteFileA(done.c_str());
     if (!read) return ::testing::AssertionFailure() << "mpg123 wrote no " << out;
     // The chunks of mpg123's WAV file: "fmt " for the format, "data" for the sound.
     if (wav.size() < 12 || wav.compare(0, 4, "RIFF") || wav.compare(8, 4, "WAVE"))
@@ -172,6 +148,11 @@ std::vector<int16_t> Samples(const std::string& pcm) {
     if (r < least) return ::testing::AssertionFailure() << "correlation " << r << " (delay " << bestLag << ")";
     return ::testing::AssertionSuccess();
 }
+
+using riff::Chunk;
+using riff::FormatBody;
+using riff::Le;
+using riff::Riff;
 
 class Mp3 : public QuorrelTest {
 protected:
@@ -275,16 +256,29 @@ TEST_F(Mp3, ConvertsARecordedWavFileAndKeepsIt) {
     EXPECT_EQ(ExitProgram(), 0u);
 }
 
-TEST_F(Mp3, NotKeepingTheWavAsksFirstAndAnExistingMp3IsReplaced) {
+TEST_F(Mp3, AnExistingMp3IsAskedAboutAndNotKeepingTheWavAsksToo) {
     LaunchWith(128, 3, false, false);
     std::string sound = TrackPcm(2);
     WriteWav("one.wav", rig::kCdFormat, sound);
     WriteWav("two.wav", rig::kCdFormat, sound.substr(0, 10000));   // 10,000 bytes: two chunks and a part
-    ASSERT_TRUE(harness::WriteFile(ScratchPath("one.mp3"), std::string(100000, 'x')));
+    const std::string older(100000, 'x');
+    ASSERT_TRUE(harness::WriteFile(ScratchPath("one.mp3"), older));
 
-    // Yes: the WAV file goes once the MP3 file is complete.
+    // An MP3 file of that name is asked about as Record and Rip ask; Cancel keeps both files.
     PressPlayFor("one");
-    harness::MessageBoxInfo box = app_.WaitForMessageBox("MP3 Convert");
+    harness::MessageBoxInfo box = app_.WaitForMessageBox("one.mp3");
+    EXPECT_EQ(box.text, kOverwriteText);
+    EXPECT_TRUE(box.HasButton("OK") && box.HasButton("Cancel"));
+    ASSERT_TRUE(app_.Answer(box, "Cancel"));
+    ASSERT_TRUE(Settled());
+    EXPECT_EQ(harness::ReadFileOrEmpty(ScratchPath("one.mp3")), older);
+    EXPECT_TRUE(harness::FileExists(ScratchPath("one.wav")));
+    EXPECT_TRUE(app_.IsEnabled(kPlay));
+
+    // OK, then Yes: the WAV file goes once the MP3 file is complete.
+    PressPlayFor("one");
+    ASSERT_TRUE(app_.Answer(app_.WaitForMessageBox("one.mp3"), "OK"));
+    box = app_.WaitForMessageBox("MP3 Convert");
     EXPECT_EQ(box.text, kDeleteQuestion);
     EXPECT_TRUE(box.HasButton("Yes") && box.HasButton("No"));
     ASSERT_TRUE(app_.Answer(box, "Yes"));
@@ -305,9 +299,43 @@ TEST_F(Mp3, NotKeepingTheWavAsksFirstAndAnExistingMp3IsReplaced) {
     EXPECT_TRUE(WalkFrames(mp3, 128, &frames));
     EXPECT_GE(frames * 1152, 2500);
     EXPECT_TRUE(app_.IsEnabled(kPlayBack));
-    ASSERT_TRUE(app_.SendCommand(kPlay, 30000)) << "asked again, or the conversion did not end";
+    app_.PostCommand(kPlay);   // two.mp3 exists now
+    ASSERT_TRUE(app_.Answer(app_.WaitForMessageBox("two.mp3"), "OK"));
+    ASSERT_TRUE(Settled());
+    EXPECT_TRUE(app_.NoMessageBoxWithin(300)) << "asked again about deleting the WAV file";
     EXPECT_EQ(Files(), (std::vector<std::string>{"CDQuorrel.ini", "disc.bin", "disc.cue", "one.mp3", "two.mp3",
                                                   "two.wav"}));
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+// Sound after a LIST and a JUNK chunk and the extensible format chunk, followed by
+// another chunk: exactly the data chunk's bytes are encoded, and the WAV file goes only
+// then. Compressed sound is refused, not encoded.
+TEST_F(Mp3, WavFilesWithMoreChunksConvertExactlyTheirSound) {
+    LaunchWith(128, 3, false, false);
+    const std::string sound = TrackPcm(2);
+    const std::string info = Chunk("LIST", "INFOISFT" + Le(9, 4) + "A Writer" + std::string(1, '\0'));
+    ASSERT_TRUE(harness::WriteFile(ScratchPath("tagged.wav"),
+                                   Riff(info + Chunk("fmt ", riff::ExtensibleBody(riff::kPcmGuid)) +
+                                        Chunk("JUNK", std::string(28, '\0')) + Chunk("data", sound) + info)));
+    PressPlayFor("tagged");
+    ASSERT_TRUE(app_.Answer(app_.WaitForMessageBox("MP3 Convert"), "Yes"));
+    ASSERT_TRUE(Settled());
+    EXPECT_TRUE(app_.NoMessageBoxWithin(200));
+    ExpectMp3Of("tagged.mp3", 128, sound);
+    EXPECT_FALSE(harness::FileExists(ScratchPath("tagged.wav")));
+
+    std::string voice = Riff(Chunk("fmt ", FormatBody(0x55, 2, 44100, 0)) + Chunk("data", std::string(8000, 'v')));
+    ASSERT_TRUE(harness::WriteFile(ScratchPath("voice.wav"), voice));
+    PressPlayFor("voice");
+    harness::MessageBoxInfo box = app_.WaitForMessageBox("Error");
+    EXPECT_EQ(box.text, "This WAV file holds compressed sound. Only uncompressed (PCM) WAV files can be converted.");
+    ASSERT_TRUE(app_.Answer(box, "OK"));
+    ASSERT_TRUE(Settled());
+    EXPECT_TRUE(app_.MenuChecked(kConvert)) << "another recording format would not help";
+    EXPECT_TRUE(app_.IsEnabled(kPlay));
+    EXPECT_EQ(harness::ReadFileOrEmpty(ScratchPath("voice.wav")), voice);
+    EXPECT_FALSE(harness::FileExists(ScratchPath("voice.mp3")));
     EXPECT_EQ(ExitProgram(), 0u);
 }
 
@@ -325,15 +353,26 @@ TEST_F(Mp3, A22050HzWavIsRefusedAndTheSourceBecomesRecordFromCd) {
     EXPECT_NE(app_.ControlText(kPlay), "Start");
     EXPECT_FALSE(harness::FileExists(ScratchPath("low.mp3")));
     EXPECT_TRUE(harness::FileExists(ScratchPath("low.wav")));
+
+    // A format the program cannot record is refused too, but not taken into the
+    // settings: what Save Settings writes stays in the allowed values.
+    ASSERT_TRUE(app_.SendCommand(kConvert));
+    std::string high = Riff(Chunk("fmt ", FormatBody(1, 2, 48000, 24)) + Chunk("data", std::string(6000, 'h')));
+    ASSERT_TRUE(harness::WriteFile(ScratchPath("high.wav"), high));
+    PressPlayFor("high");
+    EXPECT_EQ(app_.AnswerMessageBox("Error", "OK").text, kFormatRefusal);
+    ASSERT_TRUE(Settled());
+    app_.PostCommand(kSaveSettings);
+    ASSERT_TRUE(app_.Answer(app_.WaitForMessageBox("Save Settings"), "OK"));
+    EXPECT_EQ(SettingsFile().substr(6), std::string("16" "44100" "2" "128" "1" "1" "0"));
     EXPECT_EQ(ExitProgram(), 0u);
 }
 
 // A conversion that fails says why, keeps the WAV file even when it was to be deleted,
 // leaves no MP3 file that could pass for a finished one, and offers Start again.
 TEST_F(Mp3, FailuresKeepTheWavAndLeaveNoMp3) {
-    LaunchWith(100, 3, false, false);   // 100 kbit/s: no MPEG-1 frame carries it
+    LaunchWith(100, 3, false, false);   // 100 kbit/s in the settings file: no bit rate the program offers
     std::string sound = TrackPcm(2).substr(0, 20000);
-    WriteWav("odd.wav", rig::kCdFormat, sound);
     auto failsWith = [&](const std::string& song, const std::string& text) {
         PressPlayFor(song);
         ASSERT_TRUE(app_.Answer(app_.WaitForMessageBox("MP3 Convert"), "Yes"));
@@ -343,10 +382,19 @@ TEST_F(Mp3, FailuresKeepTheWavAndLeaveNoMp3) {
         ASSERT_TRUE(Settled());
         EXPECT_TRUE(harness::WaitUntil([&] { return app_.IsEnabled(kPlay); }, 3000)) << "Start is not offered again";
         EXPECT_TRUE(app_.IsEnabled(kSongName));
+        EXPECT_TRUE(app_.IsEnabled(kPlayBack)) << "the WAV file is still there to be played";
+        EXPECT_FALSE(harness::FileExists(ScratchPath(song + ".mp3.part")));
     };
-    failsWith("odd", "Error opening encoding stream");
-    EXPECT_EQ(harness::ReadFileOrEmpty(ScratchPath("odd.wav")).substr(44), sound);
-    EXPECT_FALSE(harness::FileExists(ScratchPath("odd.mp3"))) << "an empty MP3 file was left";
+    // The settings file's 100 kbit/s reads as the default, 128.
+    WriteWav("odd.wav", rig::kCdFormat, sound);
+    PressPlayFor("odd");
+    ASSERT_TRUE(app_.Answer(app_.WaitForMessageBox("MP3 Convert"), "Yes"));
+    ASSERT_TRUE(Settled());
+    std::string mp3;
+    int frames = 0;
+    ASSERT_TRUE(harness::ReadFile(ScratchPath("odd.mp3"), &mp3));
+    EXPECT_TRUE(WalkFrames(mp3, 128, &frames));
+    EXPECT_FALSE(harness::FileExists(ScratchPath("odd.wav")));
 
     // A folder where the MP3 file would go.
     WriteWav("clash.wav", rig::kCdFormat, sound);
@@ -361,6 +409,56 @@ TEST_F(Mp3, FailuresKeepTheWavAndLeaveNoMp3) {
     failsWith("cut", "Read error");
     EXPECT_EQ(harness::ReadFileOrEmpty(ScratchPath("cut.wav")), header);
     EXPECT_FALSE(harness::FileExists(ScratchPath("cut.mp3")));
+
+    // The WAV file removed after its name was typed.
+    WriteWav("gone.wav", rig::kCdFormat, sound);
+    ASSERT_TRUE(app_.SetControlText(kSongName, "gone"));
+    ASSERT_TRUE(DeleteFileA(ScratchPath("gone.wav").c_str()));
+    ASSERT_TRUE(app_.ClickButton(kPlay));
+    EXPECT_EQ(app_.AnswerMessageBox("File Error", "OK").text, "I can't find this WAV file.");
+    ASSERT_TRUE(Settled());
+    EXPECT_TRUE(app_.IsEnabled(kPlay));
+    EXPECT_FALSE(harness::FileExists(ScratchPath("gone.mp3")));
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+// Without LameEnc.dll beside the program (started from a folder that lacks it), every
+// conversion says so and keeps its WAV file, which Play Back still offers.
+TEST_F(Mp3, WithoutTheEncoderLibraryTheWavFilesStay) {
+    std::string folder = ScratchPath("program");
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    for (const char* file : {"CDQuorrel.exe", "AKrip32.dll"})
+        ASSERT_TRUE(CopyFileA(harness::BinPath(file).c_str(), harness::JoinPath(folder, file).c_str(), FALSE)) << file;
+    WriteSettingsFile(SettingsFileBytes(16, 44100, 2, 128, 3, false, false));
+    SetLineIn(4410);
+    std::string sound = TrackPcm(1, 150);
+    WriteWav("take.wav", rig::kCdFormat, sound);
+    ASSERT_TRUE(app_.Start(harness::JoinPath(folder, "CDQuorrel.exe"), dir_));
+    EXPECT_EQ(app_.AnswerMessageBox("MP3 Error", "OK").text, "I Can't find the DLL file needed to make MP3 files.");
+    ASSERT_TRUE(app_.WaitForWindow("CDQuorl"));
+    ASSERT_TRUE(DiscRead(4000));
+
+    PressPlayFor("take");
+    ASSERT_TRUE(app_.Answer(app_.WaitForMessageBox("MP3 Convert"), "Yes"));
+    EXPECT_EQ(app_.AnswerMessageBox("Message", "OK").text, "Unable to get Lame_Enc interface");
+    ASSERT_TRUE(Settled());
+    EXPECT_EQ(harness::ReadFileOrEmpty(ScratchPath("take.wav")).substr(44), sound);
+    EXPECT_TRUE(app_.IsEnabled(kPlay));
+    EXPECT_TRUE(app_.IsEnabled(kPlayBack)) << "the WAV file is still there";
+
+    // A recording to be converted: saved as WAV, and said so.
+    ASSERT_TRUE(app_.SendCommand(kLineIn));
+    PressPlayFor("song.mp3");
+    ASSERT_TRUE(Recording());
+    Sleep(300);
+    ASSERT_TRUE(app_.ClickButton(kSave));
+    EXPECT_EQ(app_.AnswerMessageBox("Message", "OK").text, "Unable to get Lame_Enc interface");
+    ASSERT_TRUE(Saved("song.wav"));
+    WavFile wav;
+    EXPECT_TRUE(ReadWavFile(ScratchPath("song.wav"), &wav));
+    EXPECT_TRUE(app_.IsEnabled(kPlayBack));
+    EXPECT_EQ(Files(), (std::vector<std::string>{"CDQuorrel.ini", "line-in source.wav", "program", "song.wav",
+                                                  "take.wav"}));
     EXPECT_EQ(ExitProgram(), 0u);
 }
 

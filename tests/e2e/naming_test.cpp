@@ -12,8 +12,8 @@ const char kOverwriteText[] = "File name already exists. Overwrite current file?
 class Naming : public QuorrelTest {
 protected:
     // Starts in Record from Line In, without a disc, and waits until Play is offered.
-    void LaunchInLineIn(bool convertToMp3 = false) {
-        WriteSettingsFile(SettingsFileBytes(16, 44100, 2, 128, 2, true, convertToMp3));
+    void LaunchInLineIn(bool convertToMp3 = false, bool keepWav = true) {
+        WriteSettingsFile(SettingsFileBytes(16, 44100, 2, 128, 2, keepWav, convertToMp3));
         SetLineIn(4410);
         ASSERT_TRUE(Launch());
         ASSERT_TRUE(DiscRead(4000));
@@ -111,6 +111,28 @@ TEST_F(Naming, Mp3EndingRecordsTheWavFileAndTurnsConversionOn) {
     app_.PostCommand(kSaveSettings);
     ASSERT_TRUE(app_.Answer(app_.WaitForMessageBox("Save Settings"), "OK"));
     EXPECT_EQ(SettingsFile().substr(6), std::string("16" "44100" "2" "128" "2" "1" "1"));
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+// With Save WAV file off, the recording still goes first into the ".wav" file, which
+// is then deleted: a file of that name is asked about like any other.
+TEST_F(Naming, AWavFileThatIsNotToBeKeptIsAskedAboutToo) {
+    LaunchInLineIn(true, false);
+    ASSERT_TRUE(harness::WriteFile(ScratchPath("tune.wav"), "an older tune"));
+    PressPlayFor("tune");
+    harness::MessageBoxInfo box = app_.WaitForMessageBox("", 5000);
+    EXPECT_EQ(box.title, "tune.wav");
+    EXPECT_EQ(box.text, kOverwriteText);
+    ASSERT_TRUE(app_.Answer(box, "Cancel"));
+    EXPECT_TRUE(Idle());
+    EXPECT_EQ(Bytes(ScratchPath("tune.wav")), "an older tune");
+
+    PressPlayFor("tune");
+    ASSERT_TRUE(app_.Answer(app_.WaitForMessageBox("tune.wav"), "OK"));
+    ASSERT_TRUE(Recording());
+    Sleep(300);
+    ASSERT_TRUE(SaveNow("tune.mp3"));
+    EXPECT_EQ(harness::ListFiles(dir_), (std::vector<std::string>{"CDQuorrel.ini", "line-in source.wav", "tune.mp3"}));
     EXPECT_EQ(ExitProgram(), 0u);
 }
 
@@ -215,6 +237,8 @@ TEST_F(Naming, NamesNoFileCanHaveAreRefused) {
         "no such folder\\song",                    // a folder that does not exist
         std::string(252, 'a'),                     // ".wav" makes it 256 characters
         std::string(300, 'b') + ".wav",
+        "nul", "Con.mp3", "lpt1 ", "sub\\aux",       // names of devices
+        "..", "...", "  .. ",                       // dots only
     };
     for (const std::string& name : bad) {
         SCOPED_TRACE("song name \"" + name.substr(0, 40) + "\"");
@@ -228,11 +252,65 @@ TEST_F(Naming, NamesNoFileCanHaveAreRefused) {
         EXPECT_TRUE(app_.NoMessageBoxWithin(300));
         ASSERT_TRUE(app_.Running());
     }
+    // The message names the character at fault, a control character too.
+    PressPlayFor("tab\there");
+    EXPECT_EQ(app_.AnswerMessageBox("FileName Error", "OK").text,
+              "A file name cannot contain control characters (code 9). Please choose another name.");
+    EXPECT_TRUE(Idle());
     EXPECT_EQ(harness::ListFiles(dir_), before);
     EXPECT_TRUE(harness::ListFiles(ScratchPath("sub")).empty());
     EXPECT_EQ(Bytes(ScratchPath("a.wav")), "older");
-    // A good name still records afterwards.
-    RecordBriefly("good", "good.wav");
+    // A good name still records afterwards, without the blanks around it.
+    RecordBriefly("   Good  .wav ", "good.wav");
+    EXPECT_EQ(app_.ControlText(kSongName), "good.wav");
+    EXPECT_TRUE(harness::FileExists(ScratchPath("good.wav")));
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+// Faults on the way to the disk while a recording runs: the target folder removed, or
+// made read-only. The user is told, nothing that was there is lost, no partial file is
+// left, and the program records again afterwards.
+TEST_F(Naming, TargetFolderRemovedOrReadOnlyBeforeSave) {
+    LaunchInLineIn();
+    std::string gone = ScratchPath("gone");
+    ASSERT_TRUE(CreateDirectoryA(gone.c_str(), nullptr));
+    PressPlayFor("gone\\take");
+    ASSERT_TRUE(Recording());
+    ASSERT_TRUE(harness::RemoveTree(gone));
+    ASSERT_TRUE(app_.ClickButton(kSave));
+    harness::MessageBoxInfo box = app_.WaitForMessageBox("Save Wave Error");
+    EXPECT_FALSE(box.text.empty());
+    std::printf("folder removed before Save: \"%s\"\n", box.text.c_str());
+    ASSERT_TRUE(app_.Answer(box, "OK"));
+    EXPECT_TRUE(app_.NoMessageBoxWithin(500)) << "more than the failure was said";
+    EXPECT_TRUE(Idle());
+    EXPECT_FALSE(app_.IsEnabled(kPlayBack)) << "nothing was saved to play back";
+    EXPECT_FALSE(harness::DirExists(gone));
+
+    // A folder that takes no new files any more: the take the user agreed to replace is
+    // replaced, not lost; a new take cannot be saved, and is said so.
+    std::string locked = ScratchPath("locked");
+    ASSERT_TRUE(CreateDirectoryA(locked.c_str(), nullptr));
+    ASSERT_TRUE(harness::WriteFile(harness::JoinPath(locked, "take.wav"), "an older take"));
+    PressPlayFor("locked\\take");
+    ASSERT_TRUE(app_.Answer(app_.WaitForMessageBox("take.wav"), "OK"));
+    ASSERT_TRUE(Recording());
+    {
+        ReadOnlyFolder readOnly(locked, dir_);
+        if (!readOnly.Locked()) GTEST_SKIP() << "this machine cannot make a folder read-only for this user";
+        EXPECT_EQ(Bytes(harness::JoinPath(locked, "take.wav")), "an older take") << "replaced before the save";
+        ASSERT_TRUE(SaveNow("locked\\take.wav"));
+        WavFile wav;
+        EXPECT_TRUE(ReadWavFile(harness::JoinPath(locked, "take.wav"), &wav));
+        PressPlayFor("locked\\new");
+        ASSERT_TRUE(Recording());
+        Sleep(300);
+        ASSERT_TRUE(app_.ClickButton(kSave));
+        EXPECT_FALSE(app_.AnswerMessageBox("Save Wave Error", "OK").text.empty());
+        EXPECT_TRUE(Idle());
+        EXPECT_EQ(harness::ListFiles(locked), std::vector<std::string>{"take.wav"});
+    }
+    RecordBriefly("after", "after.wav");
     EXPECT_EQ(ExitProgram(), 0u);
 }
 
@@ -257,6 +335,11 @@ TEST_F(Naming, TrackIsRefusedOnADriveWithoutRoom) {
     EXPECT_TRUE(Idle());
     EXPECT_TRUE(harness::WaitUntil([&] { return FocusedControl() == app_.Control(kSongName); }, 2000))
         << "the song name field does not have the focus";
+    // Line In has no length to estimate: the missing disk is found by its folder.
+    ASSERT_TRUE(app_.SendCommand(kLineIn));
+    PressPlayFor(std::string(1, letter) + ":\\song");
+    EXPECT_FALSE(app_.AnswerMessageBox("FileName Error", "OK").text.empty());
+    EXPECT_TRUE(Idle());
     EXPECT_EQ(ExitProgram(), 0u);
 }
 

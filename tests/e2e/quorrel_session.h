@@ -264,6 +264,40 @@ inline void SetProgramValue(const char* name, const std::string& text) {
 // tests never let the program reach past the machine.
 const char kNoDatabase[] = "http://127.0.0.1:1/";
 
+// While it lives, `folder` takes no new files (and none can be removed from it): made
+// immutable on the Linux side, or without write permission where that cannot be done.
+// Files already in it can still be written. Given back in any case at the end.
+class ReadOnlyFolder {
+public:
+    ReadOnlyFolder(const std::string& folder, const std::string& workDir)
+        : unix_(harness::UnixPath(folder)), workDir_(workDir) {
+        int code = -1;
+        locked_ = !unix_.empty() &&
+                  harness::RunUnixShell("chattr +i '" + unix_ + "' || chmod a-w '" + unix_ + "'", workDir, &code) &&
+                  code == 0 && !TakesNewFiles(folder);
+    }
+    ~ReadOnlyFolder() {
+        int code = -1;
+        if (unix_.empty()) return;
+        harness::RunUnixShell("chattr -i '" + unix_ + "'; chmod u+w '" + unix_ + "'", workDir_, &code);
+    }
+    ReadOnlyFolder(const ReadOnlyFolder&) = delete;
+    ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
+    bool Locked() const { return locked_; }
+
+private:
+    static bool TakesNewFiles(const std::string& folder) {
+        std::string probe = harness::JoinPath(folder, "probe.tmp");
+        HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return false;
+        CloseHandle(file);
+        DeleteFileA(probe.c_str());
+        return true;
+    }
+    std::string unix_, workDir_;
+    bool locked_ = false;
+};
+
 // Starts CDQuorrel.exe in a scratch folder with the rig in a known state.
 class QuorrelTest : public ::testing::Test {
 protected:

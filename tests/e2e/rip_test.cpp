@@ -153,19 +153,29 @@ TEST_F(RipSession, ABadSectorEndsTheRipWithAMessageAndNoFile) {
     EXPECT_EQ(box.text, "Error reading the CD at frame 230: the track was not ripped.");
     MoveAside(box);
     EXPECT_TRUE(ShowsPrompt("Ripping... 230: 70       ")) << "the last progress text before the failed read";
-    EXPECT_FALSE(harness::FileExists(ScratchPath("scratched.wav"))) << "the partial file is still there";
+    EXPECT_FALSE(harness::FileExists(ScratchPath("scratched.wav"))) << "a partial file passes for the track";
     ASSERT_TRUE(app_.Answer(box, "OK"));
     ASSERT_TRUE(RipOver());
-    EXPECT_FALSE(harness::FileExists(ScratchPath("scratched.wav")));
+    EXPECT_EQ(harness::ListFiles(dir_), (std::vector<std::string>{"disc.bin", "disc.cue"})) << "a partial file is left";
     ExpectIdleAfterRip();
     // The log beside it says where.
     std::string log = harness::ReadFileOrEmpty(ScratchPath("scratched.log"));
     EXPECT_NE(log.find("Read error at frame 230: the track was not ripped.\r\n"), std::string::npos) << log;
     EXPECT_NE(log.find("\r\nVerdict: not ripped: track 2 could not be read.\r\n"), std::string::npos) << log;
 
-    // The sector reads again: the same rip completes.
+    // A file the user agreed to replace stays as it was when the rip fails.
+    ASSERT_TRUE(harness::WriteFile(ScratchPath("scratched.wav"), "an older rip"));
+    PressPlayFor("Scratched");
+    ASSERT_TRUE(app_.Answer(app_.WaitForMessageBox("scratched.wav"), "OK"));
+    EXPECT_EQ(app_.AnswerMessageBox("Message", "OK").text,
+              "Error reading the CD at frame 230: the track was not ripped.");
+    ASSERT_TRUE(RipOver());
+    EXPECT_EQ(harness::ReadFileOrEmpty(ScratchPath("scratched.wav")), "an older rip");
+
+    // The sector reads again: the same rip completes, and replaces it.
     rigstate::SetBadSectors("");
     PressPlayFor("Scratched");
+    ASSERT_TRUE(app_.Answer(app_.WaitForMessageBox("scratched.wav"), "OK"));
     ASSERT_TRUE(Ripped("scratched.wav"));
     WavFile wav;
     ASSERT_TRUE(ReadWavFile(ScratchPath("scratched.wav"), &wav));

@@ -81,6 +81,18 @@ protected:
     // song name the dialog left.
     ::testing::AssertionResult Close(int button, const std::string& songName) {
         if (!app_.Answer(dialog_, button)) return ::testing::AssertionFailure() << "the dialog did not close";
+        return ShowsSongName(songName);
+    }
+    // Save, which tells `notice` about the entries it leaves out; then as Close.
+    ::testing::AssertionResult SaveLeavingOut(const std::string& notice, const std::string& songName) {
+        PostMessageA(dialog_.box, WM_COMMAND, IDOK, 0);
+        harness::MessageBoxInfo box = app_.AnswerMessageBox("Tracks to Record", "OK");
+        if (box.text != notice) return ::testing::AssertionFailure() << "Save said \"" << box.text << "\"";
+        if (!harness::WaitUntil([&] { return !IsWindow(dialog_.box); }, 3000))
+            return ::testing::AssertionFailure() << "the dialog did not close";
+        return ShowsSongName(songName);
+    }
+    ::testing::AssertionResult ShowsSongName(const std::string& songName) {
         return harness::WaitUntil([&] { return app_.ControlText(kSongName) == songName; }, 3000)
                << "song name field: \"" << app_.ControlText(kSongName) << "\", expected \"" << songName << "\"";
     }
@@ -151,18 +163,23 @@ TEST_F(Tracks, AddRenameRemoveAndTheSavedEntries) {
     ASSERT_TRUE(Enter());
     EXPECT_EQ(Entries(kRecordList), Texts({"Intro", "Track3", "Track3", "Track5"}));
 
-    // Save: the first track of the batch is shown under its name.
-    ASSERT_TRUE(Close(IDOK, "Intro.wav"));
+    // Save: the entry that stands for no track is left out, and the user is told; the
+    // first track of the batch is shown under its name.
+    ASSERT_TRUE(SaveLeavingOut("No track has the name \"Track5\", so this entry is left out. Add the track again "
+                               "from the left-hand list to record it.",
+                               "Intro.wav"));
     EXPECT_TRUE(ShowsCurrent(12));
 
-    // The next opening shows what was saved, in order; the entry that stands for no
-    // track was not taken into the batch.
+    // The next opening shows what was saved, in order.
     ASSERT_TRUE(Open());
     EXPECT_EQ(Entries(kRecordList), Texts({"Intro", "Track3", "Track3"}));
     ASSERT_TRUE(Choose(1));
     ASSERT_TRUE(SetRenameField("Middle"));
     ASSERT_TRUE(Enter());
-    ASSERT_TRUE(Close(IDOK, "Intro.wav"));
+    ASSERT_TRUE(SaveLeavingOut("No track has the name \"Track3\", so this entry is left out. Add the track again "
+                               "from the left-hand list to record it.",
+                               "Intro.wav"))
+        << "the twin of the renamed entry";
     ASSERT_TRUE(Open());
     EXPECT_EQ(Entries(kRecordList), Texts({"Intro", "Middle"})) << "after a second Save";
 
@@ -184,8 +201,15 @@ TEST_F(Tracks, ANameNoFileCanHaveIsRefused) {
     ASSERT_TRUE(SetRenameField("AC/DC: Live?"));
     ASSERT_TRUE(PostKey(VK_RETURN));
     harness::MessageBoxInfo box = app_.WaitForMessageBox("Rename", 5000);
-    EXPECT_NE(box.text.find("cannot contain"), std::string::npos) << box.text;
+    EXPECT_EQ(box.text, "A track name becomes a file name. A file name cannot contain the character /. Please choose "
+                        "another name.");
     ASSERT_TRUE(app_.Answer(box, "OK"));
+    EXPECT_EQ(Entries(kRecordList), Texts({"Track1"}));
+    ASSERT_TRUE(SetRenameField(" nul "));
+    ASSERT_TRUE(PostKey(VK_RETURN));
+    EXPECT_EQ(app_.AnswerMessageBox("Rename", "OK").text,
+              "A track name becomes a file name. \"nul\" is the name of a device, not of a file. Please choose another "
+              "name.");
     EXPECT_EQ(Entries(kRecordList), Texts({"Track1"}));
     ASSERT_TRUE(Close(IDOK, "Track1.wav")) << "the track keeps its name";
 }
@@ -217,10 +241,11 @@ TEST_F(Tracks, ClearLongNamesAndMoreThanAHundredEntries) {
     ASSERT_TRUE(Enter());
     EXPECT_EQ(Entries(kRecordList), Texts({typed.substr(0, 49)}));
 
-    // The batch holds 100 tracks; entries past them are left out.
+    // The batch holds 100 tracks; entries past them are left out, and the user is told.
     for (int i = 0; i < 104; ++i) ASSERT_TRUE(Add(2));
     ASSERT_EQ(Entries(kRecordList).size(), 105u);
-    ASSERT_TRUE(Close(IDOK, typed.substr(0, 49) + ".wav"));
+    ASSERT_TRUE(SaveLeavingOut("Only 100 tracks are recorded at a time: the last 5 entries are left out.",
+                               typed.substr(0, 49) + ".wav"));
     EXPECT_TRUE(ShowsCurrent(11));
     ASSERT_TRUE(Open());
     Texts saved = Entries(kRecordList);

@@ -1,13 +1,16 @@
 // The MP3 path's plain rules: the configuration record as the converter fills it and
-// the encoder library reads it, what the library accepts, the sizes it reports, and the
-// converter's file name, chunks and progress.
+// the encoder library reads it, what the library accepts, the sizes it reports, where
+// the sound of a WAV file lies, and the converter's file name, chunks and progress.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
 #include "conversion_plan.h"
 #include "encoder_config.h"
+#include "riff_builder.h"
+#include "wav_layout.h"
 
 namespace {
 
@@ -147,14 +150,114 @@ TEST(ConversionPlan, ChunksOfAFileWith10000SoundBytes) {
     EXPECT_EQ(mp3::SamplesToEncode(3), 0u);
 }
 
-TEST(ConversionPlan, SoundBytesComeFromTheHeaderWhenTheFileHoldsThem) {
-    EXPECT_EQ(mp3::SoundBytes(44, 0), 0);
-    EXPECT_EQ(mp3::SoundBytes(10044, 10000), 10000);
-    EXPECT_EQ(mp3::SoundBytes(10044 + 26, 10000), 10000) << "a chunk after the sound is not sound";
-    EXPECT_EQ(mp3::SoundBytes(10044, 0), 10000) << "no size in the header: everything after it";
-    EXPECT_EQ(mp3::SoundBytes(10044, 0xFFFFFFFFu), 10000) << "a size the file does not hold";
-    EXPECT_LT(mp3::SoundBytes(43, 0), 0) << "shorter than the header";
-    EXPECT_LT(mp3::SoundBytes(0, 0), 0);
+// ---- where the sound of a WAV file lies ----
+
+using riff::Chunk;
+using riff::ExtensibleBody;
+using riff::FormatBody;
+using riff::kPcmGuid;
+using riff::Le;
+using riff::Riff;
+
+mp3::WavLayout Layout(const std::string& file) {
+    return mp3::FindWavLayout(reinterpret_cast<const uint8_t*>(file.data()), file.size(), file.size());
+}
+
+TEST(WavLayout, TheDataChunkIsFoundWhereverItLies) {
+    const std::string sound(10000, 's'), cd = FormatBody(1, 2, 44100, 16);
+    const std::string list = Chunk("LIST", "INFOISFT" + Le(5, 4) + "Tool\0");   // odd: padded
+    struct Case {
+        const char* what;
+        std::string file;
+        uint64_t offset;
+    } cases[] = {
+        {"canonical, a chunk after the sound", Riff(Chunk("fmt ", cd) + Chunk("data", sound) + list), 44},
+        {"LIST before the format", Riff(list + Chunk("fmt ", cd) + Chunk("data", sound)), 44 + list.size()},
+        {"JUNK before the data", Riff(Chunk("fmt ", cd) + Chunk("JUNK", std::string(28, '\0')) + Chunk("data", sound)),
+         44 + 36},
+        {"an 18-byte format chunk", Riff(Chunk("fmt ", cd + Le(0, 2)) + Chunk("data", sound)), 46},
+        {"extensible with the PCM sub-format", Riff(Chunk("fmt ", ExtensibleBody(kPcmGuid)) + Chunk("data", sound)),
+         44 + 24},
+    };
+    for (const Case& c : cases) {
+        mp3::WavLayout layout = Layout(c.file);
+        EXPECT_EQ(layout.kind, mp3::WavLayoutKind::kChunks) << c.what;
+        EXPECT_EQ(layout.dataOffset, c.offset) << c.what;
+        EXPECT_EQ(layout.dataBytes, sound.size()) << c.what;
+        EXPECT_EQ(c.file.substr(layout.dataOffset, layout.dataBytes), sound) << c.what;
+        EXPECT_TRUE(mp3::IsCdFormat(layout) && mp3::HasSound(layout)) << c.what;
+    }
+    // A data size of 0 (never filled in) or past the end of the file: up to the end.
+    std::string placeholder = Riff(Chunk("fmt ", cd)) + "data" + Le(0, 4) + sound;
+    EXPECT_EQ(Layout(placeholder).dataBytes, sound.size());
+    std::string cut = Riff(Chunk("fmt ", cd) + Chunk("data", sound)).substr(0, 44 + 5000);
+    EXPECT_EQ(Layout(cut).dataBytes, 5000u);
+    EXPECT_EQ(Layout(Riff(Chunk("fmt ", cd) + Chunk("data", ""))).dataBytes, 0u);
+}
+
+TEST(WavLayout, CompressedOrFloatSoundIsRefusedAndOtherFormatsReported) {
+    const std::string sound(400, 's');
+    const std::string floatGuid = std::string(1, '\x03') + kPcmGuid.substr(1);
+    const std::string noSubFormat = FormatBody(0xFFFE, 2, 44100, 16);
+    for (const std::string& format :
+         {FormatBody(0x55, 2, 44100, 0), FormatBody(3, 2, 44100, 32), ExtensibleBody(floatGuid), noSubFormat}) {
+        mp3::WavLayout layout = Layout(Riff(Chunk("fmt ", format) + Chunk("data", sound)));
+        EXPECT_EQ(layout.kind, mp3::WavLayoutKind::kNotPcm);
+        EXPECT_FALSE(mp3::IsCdFormat(layout) || mp3::HasSound(layout));
+    }
+    mp3::WavLayout low = Layout(Riff(Chunk("fmt ", FormatBody(1, 1, 22050, 8)) + Chunk("data", sound)));
+    EXPECT_EQ(low.kind, mp3::WavLayoutKind::kChunks);
+    EXPECT_EQ(low.channels, 1);
+    EXPECT_EQ(low.sampleRate, 22050u);
+    EXPECT_EQ(low.bitsPerSample, 8);
+    EXPECT_FALSE(mp3::IsCdFormat(low));
+}
+
+TEST(WavLayout, WithoutAChunkListTheCanonicalLayoutHolds) {
+    std::string canonical = Riff(Chunk("fmt ", FormatBody(1, 2, 44100, 16)) + Chunk("data", std::string(100, 's')));
+    std::string raw = "NOTRIFF!" + canonical.substr(8);
+    std::string broken = canonical;
+    broken.replace(40, 4, Le(0, 4));
+    broken.replace(16, 4, Le(0x7FFFFFF0, 4));   // a format chunk running past the end
+    std::string dataFirst = Riff(Chunk("data", std::string(100, 's')) + Chunk("fmt ", FormatBody(1, 2, 44100, 16)));
+    for (const std::string& file : {raw, broken, dataFirst}) {
+        mp3::WavLayout layout = Layout(file);
+        EXPECT_EQ(layout.kind, mp3::WavLayoutKind::kCanonical);
+        EXPECT_EQ(layout.dataOffset, 44u);
+        EXPECT_EQ(layout.dataBytes, file.size() - 44);
+    }
+    EXPECT_TRUE(mp3::IsCdFormat(Layout(raw)));
+    // Cut inside the header: the format fields it holds, but no sound.
+    mp3::WavLayout cut = Layout(canonical.substr(0, 40));
+    EXPECT_EQ(cut.kind, mp3::WavLayoutKind::kTooShort);
+    EXPECT_TRUE(mp3::IsCdFormat(cut));
+    EXPECT_FALSE(mp3::HasSound(cut));
+    EXPECT_FALSE(mp3::IsCdFormat(Layout(canonical.substr(0, 35))));
+    EXPECT_FALSE(mp3::HasSound(Layout("")));
+}
+
+TEST(WavLayout, AnyBytesGiveSoundInsideTheFile) {
+    std::mt19937 random(6);
+    const std::string pieces[] = {"RIFF", "WAVE", "fmt ", "data", "LIST", Le(16, 4), Le(1, 2), Le(0xFFFFFFFF, 4)};
+    for (int round = 0; round < 20000; ++round) {
+        std::string file;
+        while (file.size() < random() % 120)
+            file += random() % 2 ? pieces[random() % 8] : std::string(1, static_cast<char>(random()));
+        size_t head = random() % 3 == 0 ? file.size() / 2 : file.size();
+        mp3::WavLayout layout =
+            mp3::FindWavLayout(reinterpret_cast<const uint8_t*>(file.data()), head, file.size());
+        if (mp3::HasSound(layout)) {
+            ASSERT_LE(layout.dataOffset + layout.dataBytes, file.size()) << round;
+        }
+    }
+}
+
+TEST(ConversionPlan, ACompleteMp3HasAFrameForEvery1152Pairs) {
+    EXPECT_EQ(mp3::LeastMp3Bytes(0, 128), 0u);
+    EXPECT_EQ(mp3::LeastMp3Bytes(1, 128), 417u);
+    EXPECT_EQ(mp3::LeastMp3Bytes(1152, 128), 417u);
+    EXPECT_EQ(mp3::LeastMp3Bytes(1153, 320), 2u * 1044u);
+    EXPECT_EQ(mp3::LeastMp3Bytes(44100 * 30, 32), 1149u * 104u);
 }
 
 }  // namespace

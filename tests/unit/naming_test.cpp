@@ -67,6 +67,47 @@ TEST(Naming, RefusesNamesNoFileCanHave) {
     EXPECT_EQ(CheckSongName(Split("music \\tune"), 256), kNameBadFolderPart);
     EXPECT_EQ(CheckSongName(Split(std::string(252, 'x').c_str()), 256), kNameTooLong);
     EXPECT_STRNE(NameProblemText(kNameTooLong), "");
+    // Device names, whatever follows a dot and whatever the case; names of dots only.
+    for (const char* device : {"nul", "NUL.mp3", "c:\\music\\Con", "aux .x", "com7", "LPT1.song", "conout$"})
+        EXPECT_EQ(CheckSongName(Split(device), 256), kNameDevice) << device;
+    for (const char* fine : {"null", "com", "com10", "console", "nul-song", "a.nul"})
+        EXPECT_EQ(CheckSongName(Split(fine), 256), kNameFine) << fine;
+    EXPECT_EQ(CheckSongName(Split(".."), 256), kNameOnlyDots);
+    EXPECT_EQ(CheckSongName(Split("sub\\..."), 256), kNameOnlyDots);
+}
+
+TEST(Naming, BlanksAroundTheNameAndItsStemGo) {
+    char typed[] = "   lead  .MP3  ";
+    TrimBlanks(typed);
+    EXPECT_STREQ(typed, "lead  .MP3");
+    NameParts parts = Split(typed);
+    TrimStem(&parts);
+    EXPECT_STREQ(parts.stem, "lead");
+    EXPECT_STREQ(parts.extension, ".MP3");
+    char blanks[] = "    ";
+    TrimBlanks(blanks);
+    EXPECT_STREQ(blanks, "");
+}
+
+TEST(Naming, TheMessageSaysWhichCharacterOrDeviceIsAtFault) {
+    auto message = [](const char* name) {
+        char character = 0;
+        NameParts parts = Split(name);
+        NameProblem problem = CheckSongName(parts, 256, &character);
+        char text[160];
+        NameProblemMessage(problem, character, parts.stem, text, sizeof text);
+        return std::string(text);
+    };
+    EXPECT_EQ(message("what?"), "A file name cannot contain the character ?. Please choose another name.");
+    EXPECT_EQ(message("sub|x\\a*b"), "A file name cannot contain the character |. Please choose another name.");
+    EXPECT_EQ(message("tab\there"),
+              "A file name cannot contain control characters (code 9). Please choose another name.");
+    EXPECT_EQ(message("Nul .wav"), "\"Nul\" is the name of a device, not of a file. Please choose another name.");
+    EXPECT_EQ(message("..."), NameProblemText(kNameOnlyDots));
+    EXPECT_EQ(message(std::string(252, 'x').c_str()), NameProblemText(kNameTooLong));
+    char tiny[8];
+    NameProblemMessage(kNameReservedCharacter, '?', "", tiny, sizeof tiny);
+    EXPECT_STREQ(tiny, "A file ");
 }
 
 TEST(Naming, TrackNamesMustBeFileStems) {
@@ -77,6 +118,11 @@ TEST(Naming, TrackNamesMustBeFileStems) {
     EXPECT_FALSE(CanBeFileStem("a\\b"));
     EXPECT_FALSE(CanBeFileStem("why?"));
     EXPECT_FALSE(CanBeFileStem("x:y"));
+    EXPECT_EQ(CheckFileStem("Prn"), kNameDevice);
+    EXPECT_EQ(CheckFileStem(".."), kNameOnlyDots);
+    char character = 0;
+    EXPECT_EQ(CheckFileStem("AC/DC", &character), kNameReservedCharacter);
+    EXPECT_EQ(character, '/');
 }
 
 TEST(Naming, CandidatesAndComparisonIgnoreCase) {
@@ -88,6 +134,10 @@ TEST(Naming, CandidatesAndComparisonIgnoreCase) {
     EXPECT_TRUE(SameFileName("SONG.WAV", "song.wav"));
     EXPECT_FALSE(SameFileName("song.wav", "song.wa"));
     EXPECT_FALSE(SameFileName("song.wav", "song.mp3"));
+    EXPECT_TRUE(PartialFileName("song.mp3", out, sizeof out));
+    EXPECT_STREQ(out, "song.mp3.part");
+    EXPECT_FALSE(PartialFileName("song.mp3", out, 13));
+    EXPECT_STREQ(out, "");
     char text[] = "C:\\Music\\Tune.WAV";
     LowerAscii(text);
     EXPECT_STREQ(text, "c:\\music\\tune.wav");

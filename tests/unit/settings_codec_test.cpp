@@ -5,6 +5,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -85,10 +86,12 @@ TEST(SettingsFile, ShortOrZeroBitsFileGivesDefaults) {
     ExpectDefaults(ReadAsProgram("123456"));
     // Bits per sample reading 0 resets every field, valid or not.
     ExpectDefaults(ReadAsProgram(std::string("xxxxxx") + "0" + '\0' + "11025" + "1" + "32" + '\0' + "2" + "0" + "1"));
-    // Seven bytes whose byte 6 is a digit other than 0: the rest reads as 0 / false.
-    RecordingSettings s = ReadAsProgram("xxxxxx9");
-    EXPECT_EQ(s.bitsPerSample, 9);
-    EXPECT_EQ(s.sampleRate, 0);
+    // Seven bytes whose byte 6 is a digit other than 0: not the defaults all together;
+    // the missing fields read as 0 / false, and each number outside its set as its default.
+    RecordingSettings s = ReadAsProgram("xxxxxx8");
+    EXPECT_EQ(s.bitsPerSample, 8);
+    EXPECT_EQ(s.sampleRate, 44100);
+    EXPECT_EQ(s.channels, 2);
     EXPECT_FALSE(s.keepWav);
     RecordingSettings absent{};
     ApplyDefaultsIfNeeded(false, &absent);
@@ -105,11 +108,33 @@ TEST(SettingsFile, NumbersReadLikeTheDecimalConversion) {
     EXPECT_EQ(s.sampleRate, 2205);
     EXPECT_EQ(s.channels, 0);
     EXPECT_EQ(s.mp3BitRate, static_cast<uint16_t>(-1));
-    EXPECT_EQ(s.sourceIndex, 9);   // kept as read: no source is selected at start-up
+    EXPECT_EQ(s.sourceIndex, 9);   // as read; ApplyDefaultsIfNeeded settles it
     s = Decode("xxxxxx9999999999999999");
     EXPECT_EQ(s.bitsPerSample, 99);
     EXPECT_EQ(s.sampleRate, 99999);
     EXPECT_EQ(s.mp3BitRate, 999);
+}
+
+// A value outside its set is never used, nor written back: it reads as its default,
+// field by field, while the valid fields around it stay.
+TEST(SettingsFile, ValuesOutsideTheirSetsReadAndWriteAsDefaults) {
+    std::string bytes = std::string("xxxxxx") + "24" + "99999" + "0" + "655" + "9" + "0" + "1";
+    RecordingSettings s = ReadAsProgram(bytes);
+    ExpectDefaults(RecordingSettings{s.bitsPerSample, s.sampleRate, s.channels, s.mp3BitRate, s.sourceIndex, true,
+                                     false});
+    EXPECT_FALSE(s.keepWav);
+    EXPECT_TRUE(s.convertToMp3);
+    s = ReadAsProgram(std::string("xxxxxx") + "8" + '\0' + "-4410" + "3" + "64" + '\0' + "4" + "11");
+    EXPECT_EQ(s.bitsPerSample, 8);
+    EXPECT_EQ(s.sampleRate, 44100);
+    EXPECT_EQ(s.channels, 2);
+    EXPECT_EQ(s.mp3BitRate, 64);
+    EXPECT_EQ(s.sourceIndex, 4);
+    // What a WAV file's header or a fault put into the record is not written.
+    RecordingSettings odd{65535, 48000, 6, 100, -1, true, false};
+    EXPECT_EQ(Encode(odd).substr(6), "1644100212811" "0");
+    odd = RecordingSettings{8, 22050, 1, 32, 3, false, true};
+    EXPECT_EQ(Encode(odd).substr(6), std::string("8") + '\0' + "22050" "1" "32" + '\0' + "3" "0" "1");
 }
 
 TEST(SettingsFile, AnyBytesDecodeWithoutFault) {
@@ -118,7 +143,12 @@ TEST(SettingsFile, AnyBytesDecodeWithoutFault) {
         std::string bytes(random() % 40, '\0');
         for (char& c : bytes) c = static_cast<char>(random() % 4 == 0 ? "0123456789 -+"[random() % 13] : random());
         RecordingSettings s = ReadAsProgram(bytes);
-        EXPECT_NE(s.bitsPerSample, 0);
+        RecordingSettings allowed = s;
+        KeepToAllowedValues(&allowed);
+        ASSERT_EQ(std::make_tuple(s.bitsPerSample, s.sampleRate, s.channels, s.mp3BitRate, s.sourceIndex),
+                  std::make_tuple(allowed.bitsPerSample, allowed.sampleRate, allowed.channels, allowed.mp3BitRate,
+                                  allowed.sourceIndex))
+            << "a value outside its set was read";
         // What was read survives a write and a read-back when it fits the fields.
         if (s.bitsPerSample < 100 && s.sampleRate >= 0 && s.sampleRate < 100000 && s.channels < 10 &&
             s.mp3BitRate < 1000 && s.sourceIndex >= 0 && s.sourceIndex < 10) {

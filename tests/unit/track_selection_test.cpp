@@ -93,6 +93,10 @@ TEST(SetUpSelection, EntriesOfNoTrackTakeNoSlot) {
     EXPECT_EQ(table.selectedCount, 3);
     EXPECT_EQ(std::vector<int>(table.selected, table.selected + 3), (std::vector<int>{2, 1, 1}));
 
+    EXPECT_EQ(LeftOutMessage(table, {"Track3", "Track2", "Same", "Nobody", "Same"}, kept),
+              "No track has the name \"Track3\", \"Nobody\", so these entries are left out. Add the track again "
+              "from the left-hand list to record it.");
+
     kept = SetUpSelection(&table, {"Nobody"});
     EXPECT_TRUE(kept.empty());
     EXPECT_EQ(table.selectedCount, 0) << "nothing to record: no batch";
@@ -112,6 +116,13 @@ TEST(SetUpSelection, KeepsTheFirstHundredThatCanBeRecorded) {
     EXPECT_EQ(kept.back(), 100);
     EXPECT_EQ(table.selectedCount, 100);
     EXPECT_EQ(table.selected[99], 1) << "entries past the hundredth recordable one are left out";
+    for (int i = 0; i < 9; ++i) entries.push_back("Nobody" + std::to_string(i));
+    EXPECT_EQ(LeftOutMessage(table, entries, kept),
+              "No track has the name \"Gone\", \"Nobody0\", \"Nobody1\", \"Nobody2\", \"Nobody3\", \"Nobody4\", "
+              "\"Nobody5\", \"Nobody6\" and 2 more, so these entries are left out. Add the track again from the "
+              "left-hand list to record it.\n\nOnly 100 tracks are recorded at a time: the last 50 entries are left "
+              "out.");
+    EXPECT_EQ(LeftOutMessage(table, {"Track1"}, {0}), "");
 }
 
 }  // namespace

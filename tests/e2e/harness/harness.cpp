@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <utility>
 
 namespace harness {
@@ -163,6 +164,52 @@ std::vector<std::string> ListFiles(const std::string& dir) {
     FindClose(search);
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// ---- the Linux side ----
+
+std::string UnixPath(const std::string& windowsPath) {
+    using ToUnix = char*(__cdecl*)(const WCHAR*);
+    auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!toUnix) return "";
+    std::wstring wide(windowsPath.size() + 1, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    char* unix = toUnix(wide.c_str());
+    if (!unix) return "";
+    std::string path = unix;
+    HeapFree(GetProcessHeap(), 0, unix);
+    return path;
+}
+
+bool RunUnixShell(const std::string& script, const std::string& workDir, int* exitCode, DWORD timeoutMs) {
+    const std::string file = JoinPath(workDir, "unix-shell.sh"), status = JoinPath(workDir, "unix-shell.rc");
+    DeleteFileA(status.c_str());
+    const std::string unixFile = UnixPath(file), unixStatus = UnixPath(status);
+    // The status file appears whole (written aside, then moved), so a reader never sees half of it.
+    if (unixFile.empty() || unixStatus.empty() ||
+        !WriteFile(file, "{\n" + script + "\n} >/dev/null 2>&1\necho $? > '" + unixStatus + ".part' && mv '" +
+                             unixStatus + ".part' '" + unixStatus + "'\n"))
+        return false;
+    std::string command = "/bin/sh \"" + unixFile + "\"";   // Windows quoting: Wine splits the line into arguments
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back('\0');
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    bool started =
+        CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+    if (started) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    bool ended = started && WaitUntil([&] { return FileExists(status); }, timeoutMs);
+    std::string code = ReadFileOrEmpty(status);
+    DeleteFileA(status.c_str());
+    DeleteFileA(file.c_str());
+    if (!ended) return false;
+    *exitCode = atoi(code.c_str());
+    return true;
 }
 
 // ---- waiting ----

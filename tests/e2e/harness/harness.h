@@ -70,6 +70,16 @@ bool WriteFile(const std::string& path, const std::string& contents);
 bool RemoveTree(const std::string& path);               // true if it is gone afterwards
 std::vector<std::string> ListFiles(const std::string& dir);  // plain names, sorted
 
+// ---- the Linux side (under Wine only) ----
+
+// The Unix path of a Windows path; "" when there is none (not under Wine).
+std::string UnixPath(const std::string& windowsPath);
+// Runs `script` with the Linux /bin/sh, its output discarded, and gives its exit status.
+// Wine hands back no exit code of a Linux program, so the status comes back through a
+// file in `workDir` (removed again, with the script). False when the script could not
+// be started or did not end within timeoutMs.
+bool RunUnixShell(const std::string& script, const std::string& workDir, int* exitCode, DWORD timeoutMs = 30000);
+
 // ---- waiting ----
 
 // Polls predicate every pollMs until it holds (success) or timeoutMs have passed.
