@@ -111,5 +111,8 @@ AKRIP32_API int __cdecl CloseCDHandle(HCDROM cd) {
     if (!drive) return 0;
     if (drive->scsi) CloseScsiDrive(drive->scsi);
     g_library.open.erase(cd);
+    bool virtualOpen = false;
+    for (const auto& entry : g_library.open) virtualOpen = virtualOpen || entry.second.isVirtual;
+    if (!virtualOpen) ReleaseVirtualDisc();
     return 1;
 }

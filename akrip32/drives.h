@@ -11,9 +11,13 @@ namespace akrip {
 bool VirtualDrivePresent();
 bool IsVirtualAddress(uint8_t hostAdapter, uint8_t target, uint8_t lun);
 void DescribeVirtualDrive(DriveRecord* record);
-// Both read the rig's state and disc afresh: the tray, the disc, the bad sectors.
+// Both see the rig's state and disc as they are now: the tray, the disc, the bad
+// sectors. Call them under the library's lock.
 Result VirtualReadToc(bool msf, Toc* toc);
 Result VirtualRead(TransferHeader* request, uint8_t* data);
+// Lets go of the disc (its files stay open between the reads of a track) once no handle
+// names the drive.
+void ReleaseVirtualDisc();
 
 // ---- real drives through SCSI pass-through (scsidrive.cpp) ----
 

@@ -222,6 +222,7 @@ bool EncodeSound(Conversion* c) {
 
     const int64_t chunkBytes = 2 * static_cast<int64_t>(c->samplesPerChunk);
     int64_t done = 0;
+    int shown = -1;   // the percentage on the screen; drawing it again would change nothing
     while (done < c->total) {
         int64_t n = mp3::NextChunkBytes(c->total, done, chunkBytes);
         if (!ReadExactly(c->wav, c->input.get(), static_cast<DWORD>(n))) return Fail(c, "Read error");
@@ -232,8 +233,11 @@ bool EncodeSound(Conversion* c) {
         if (!WriteEncoded(c, produced)) return Fail(c, "Write error");
         c->pairsEncoded += samples / 2;
         done += n;
+        int percent = mp3::ProgressPercent(done, c->total);
+        if (percent == shown) continue;
+        shown = percent;
         char progress[32];
-        snprintf(progress, sizeof progress, "Converting: %d %%", mp3::ProgressPercent(done, c->total));
+        snprintf(progress, sizeof progress, "Converting: %d %%", percent);
         DrawProgress(c, progress);
     }
     ReleaseDrawing(c);

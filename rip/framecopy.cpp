@@ -41,6 +41,14 @@ CopyResult CopyFrames(long start, long length, const FrameCopyIo& io) {
     return result;
 }
 
+bool ProgressPacer::Due(uint32_t nowMs) {
+    pending_ = drawn_ && nowMs - lastMs_ < kProgressDrawMs;
+    if (pending_) return false;
+    drawn_ = true;
+    lastMs_ = nowMs;
+    return true;
+}
+
 std::string RipRangeText(long length, long start) {
     return "Ripping... " + std::to_string(length) + " ... " + std::to_string(start);
 }

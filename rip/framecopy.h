@@ -49,6 +49,25 @@ bool DeliveryUsable(const Delivery& delivery, long frames);
 // audio would leave a file that looks whole but is not.
 CopyResult CopyFrames(long start, long length, const FrameCopyIo& io);
 
+// The progress text changes before every fifth read: at the speed of a disk that is
+// far more often than a screen shows. It is drawn when at least kProgressDrawMs have
+// passed since the last one drawn; the last text is drawn when the copy ends.
+constexpr uint32_t kProgressDrawMs = 20;
+
+class ProgressPacer {
+public:
+    // Whether a text that changes at `nowMs` (a millisecond clock that may wrap) is to
+    // be drawn; the first always is.
+    bool Due(uint32_t nowMs);
+    // Whether the latest text has not been drawn yet.
+    bool Pending() const { return pending_; }
+
+private:
+    bool drawn_ = false;
+    bool pending_ = false;
+    uint32_t lastMs_ = 0;
+};
+
 // The prompt-line texts of a rip: "Ripping... <length> ... <start>" at its beginning,
 // "Ripping... <frame>: <remaining>" and 7 blanks as its progress.
 std::string RipRangeText(long length, long start);

@@ -40,6 +40,7 @@ using akrip::kResultOk;
 
 const char kTitle[] = "Message";
 const uint32_t kDataCapacity = kChunkFrames * kFrameBytes;   // 61,152 bytes
+const size_t kStreamBufferBytes = 1 << 20;
 
 void Tell(HWND hwnd, const char* text) { MessageBoxA(hwnd, text, kTitle, MB_OK); }
 
@@ -160,6 +161,8 @@ bool CopyTrack(HWND hwnd, HCDROM cd, const TrackToRip& rip) {
         Tell(hwnd, "Error creating file");
         return false;
     }
+    // One stream with a large buffer: the reads' bytes reach the disk in few large writes.
+    setvbuf(file, nullptr, _IOFBF, kStreamBufferBytes);
 
     RipLog head;
     head.layout = rip.layout;
@@ -184,7 +187,11 @@ bool CopyTrack(HWND hwnd, HCDROM cd, const TrackToRip& rip) {
         delivery->bytes = buffer->delivered;
         return read;
     };
-    io.progress = [&](long frame, long remaining) { ShowProgress(hwnd, RipProgressText(frame, remaining)); };
+    ProgressPacer pacer;
+    io.progress = [&](long frame, long remaining) {
+        SetPromptLine(hwnd, RipProgressText(frame, remaining).c_str(), false);
+        if (pacer.Due(GetTickCount())) DrawPromptLine(hwnd);
+    };
     const int audioTracks = rip.layout.AudioTracks();
     TrackSummer summer(rip.length, rip.arTrack == 1, rip.arTrack == audioTracks);
     FrameCopyIo copyIo = io;
@@ -212,6 +219,7 @@ bool CopyTrack(HWND hwnd, HCDROM cd, const TrackToRip& rip) {
         }
         entry.sums = summer.Track();
     }
+    if (pacer.Pending()) DrawPromptLine(hwnd);   // the screen shows where the reading ended
     bool complete = copy.outcome == CopyOutcome::kComplete;
     if (complete && (!WriteWavHeader(file, copy.bytes) || fflush(file) != 0)) complete = false;
     if (fclose(file) != 0 && complete) {

@@ -12,6 +12,7 @@
 #include <fstream>
 
 #include "disc.h"
+#include "soundcard.h"
 
 namespace discgen {
 namespace {
@@ -102,6 +103,15 @@ void SampleAt(uint32_t seed, int track, const TrackVoice& v, uint64_t n, int16_t
     *right = static_cast<int16_t>(r);
 }
 
+// Appends `frames` frames of `track` to `out`, a second of them at a time.
+void AppendTrack(uint32_t seed, int track, long frames, std::ofstream* out) {
+    std::vector<uint8_t> chunk;
+    for (long done = 0; done < frames; done += rig::kFramesPerSecond) {
+        TrackFrames(seed, track, done, std::min<long>(rig::kFramesPerSecond, frames - done), &chunk);
+        out->write(reinterpret_cast<const char*>(chunk.data()), static_cast<std::streamsize>(chunk.size()));
+    }
+}
+
 uint8_t Bcd(int value) { return static_cast<uint8_t>(value / 10 << 4 | value % 10); }
 
 // A mode 1 sector at disc address `lba`: the sync pattern, the header (the address as
@@ -169,13 +179,7 @@ bool WriteDisc(const std::string& cuePath, const std::vector<long>& trackFrames,
     std::ofstream bin(binPath, std::ios::binary | std::ios::trunc);
     if (!bin) return fail("cannot create '" + binPath + "'");
     std::vector<uint8_t> chunk;
-    for (size_t t = 0; t < trackFrames.size(); ++t) {
-        for (long done = 0; done < trackFrames[t]; done += rig::kFramesPerSecond) {
-            long n = std::min<long>(rig::kFramesPerSecond, trackFrames[t] - done);
-            TrackFrames(seed, static_cast<int>(t + 1), done, n, &chunk);
-            bin.write(reinterpret_cast<const char*>(chunk.data()), static_cast<std::streamsize>(chunk.size()));
-        }
-    }
+    for (size_t t = 0; t < trackFrames.size(); ++t) AppendTrack(seed, static_cast<int>(t + 1), trackFrames[t], &bin);
     const long audioFrames = total - std::max(0L, dataFrames);
     for (long f = 0; f < dataFrames; ++f) {
         DataSector(audioFrames + rig::kSessionGapFrames + f, &chunk);
@@ -203,6 +207,24 @@ bool WriteDisc(const std::string& cuePath, const std::vector<long>& trackFrames,
     out.write(cue.data(), static_cast<std::streamsize>(cue.size()));
     out.close();
     if (!out) return fail("cannot write '" + cuePath + "'");
+    return true;
+}
+
+bool WriteTrackWav(const std::string& wavPath, long frames, uint32_t seed, std::string* error) {
+    if (frames < 1 || frames > 100L * 60 * rig::kFramesPerSecond) {
+        if (error) *error = "a WAV file of the material holds 1 frame to 100 minutes";
+        return false;
+    }
+    uint8_t header[rig::kWavHeaderBytes];
+    rig::WriteWavHeader(rig::kCdFormat, static_cast<uint32_t>(frames) * rig::kBytesPerFrame, header);
+    std::ofstream wav(wavPath, std::ios::binary | std::ios::trunc);
+    wav.write(reinterpret_cast<const char*>(header), sizeof header);
+    AppendTrack(seed, 1, frames, &wav);
+    wav.close();
+    if (!wav) {
+        if (error) *error = "cannot write '" + wavPath + "'";
+        return false;
+    }
     return true;
 }
 

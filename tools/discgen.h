@@ -27,4 +27,9 @@ void TrackFrames(uint32_t seed, int track, long firstFrame, long frames, std::ve
 bool WriteDisc(const std::string& cuePath, const std::vector<long>& trackFrames, uint32_t seed,
                std::string* error, long dataFrames = 0);
 
+// Writes `wavPath` as a canonical CD-format WAV file (44-byte header) holding the
+// first `frames` frames of track 1 of a disc made with `seed`: music-like sound for
+// the encoder. False with a reason in *error when it cannot be written.
+bool WriteTrackWav(const std::string& wavPath, long frames, uint32_t seed, std::string* error);
+
 }  // namespace discgen

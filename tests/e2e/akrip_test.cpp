@@ -221,6 +221,24 @@ TEST_F(AkripLibrary, BadSectorsTheTrayAndTheDiscAreReadAtEachCall) {
     EXPECT_EQ(BigEndian(&toc[24]), 125u);
     EXPECT_EQ(Read(cd, 125, 1, &data), kBadRequest) << "the first disc's frames are gone";
 
+    // The same name, other content: the registry does not change, the files do. First
+    // written in place in the middle of a track, then, between reads of tracks, another
+    // sheet (naming another BIN) moved over it.
+    Insert({30, 20}, "other");
+    ASSERT_EQ(Read(cd, 0, 10, &data), kOk);
+    Insert({5, 8}, "other");
+    EXPECT_EQ(Read(cd, 10, 5, &data), kBadRequest) << "beyond the lead-out of the disc written anew";
+    ASSERT_EQ(lib_.readToc(cd, toc), kOk);
+    EXPECT_EQ(BigEndian(&toc[16]), 5u);
+    EXPECT_EQ(BigEndian(&toc[24]), 13u);
+    std::string error, other = harness::JoinPath(dir_, "other.cue"), next = harness::JoinPath(dir_, "next.cue");
+    ASSERT_TRUE(discgen::WriteDisc(next, {40, 60}, kSeed, &error)) << error;
+    ASSERT_TRUE(MoveFileExA(next.c_str(), other.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(Read(cd, 99, 1, &data), kOk);
+    EXPECT_TRUE(data == harness::ReadFileOrEmpty(harness::JoinPath(dir_, "next.bin")).substr(99 * kFrame, kFrame));
+    ASSERT_EQ(lib_.readToc(cd, toc), kOk);
+    EXPECT_EQ(BigEndian(&toc[16]), 40u);
+
     rigstate::SetDisc("");
     EXPECT_EQ(lib_.readToc(cd, toc), kNotReady);
     EXPECT_EQ(Read(cd, 0, 1, &data), kNotReady);
@@ -233,6 +251,8 @@ TEST_F(AkripLibrary, WithoutTheRigKeyThereIsNoVirtualDrive) {
     ASSERT_GE(withKey[1], 1);
     uint32_t cd = Handle(withKey);
     ASSERT_NE(cd, 0u);
+    std::string data;
+    ASSERT_EQ(Read(cd, 0, 10, &data), kOk) << "in the middle of track 1";
 
     ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\VirtualAudioRig"), ERROR_SUCCESS);
     std::vector<uint8_t> without = DriveList();
@@ -240,6 +260,7 @@ TEST_F(AkripLibrary, WithoutTheRigKeyThereIsNoVirtualDrive) {
     for (int k = 0; k < without[1]; ++k)
         EXPECT_FALSE(std::memcmp(&without[2 + 121 * k], &withKey[2], 3) == 0) << "drive " << k << " is the virtual one";
     EXPECT_EQ(Handle(withKey), 0u);
+    EXPECT_EQ(Read(cd, 10, 10, &data), kNotReady);
     uint8_t toc[804];
     EXPECT_EQ(lib_.readToc(cd, toc), kNotReady) << "the open handle reads no disc";
     lib_.closeCdHandle(cd);

@@ -13,6 +13,7 @@
 
 #include "disc.h"
 #include "discgen.h"
+#include "soundcard.h"
 
 namespace {
 
@@ -124,6 +125,12 @@ TEST(DiscGen, WriteDiscMakesAnImageTheModelReadsBack) {
     ASSERT_TRUE(rig::LoadDisc(dir + "three.cue", &disc, &error)) << error;
     EXPECT_EQ(disc.leadout, 10);
     EXPECT_EQ(disc.TrackCount(), 1);
+
+    // A WAV file of the material: the canonical CD header, then track 1's frames.
+    ASSERT_TRUE(discgen::WriteTrackWav(dir + "one.wav", 76, 5, &error)) << error;
+    discgen::TrackFrames(5, 1, 0, 76, &track);
+    EXPECT_TRUE(ReadAll(dir + "one.wav") == rig::MakeWavFile(rig::kCdFormat, track));
+    EXPECT_FALSE(discgen::WriteTrackWav(dir + "no-folder/one.wav", 76, 5, &error));
 
     std::string cmd = "rm -rf '" + dir + "'";
     EXPECT_EQ(system(cmd.c_str()), 0);

@@ -179,9 +179,17 @@ TEST(FrameCopy, AFailedWriteEndsTheCopy) {
     EXPECT_EQ(drive.reads.size(), 1u);
 }
 
-TEST(FrameCopy, PromptTexts) {
+TEST(FrameCopy, PromptTextsAndHowOftenTheyAreDrawn) {
     EXPECT_EQ(RipRangeText(60, 0), "Ripping... 60 ... 0");
     EXPECT_EQ(RipProgressText(0, 60), "Ripping... 0: 60       ");
+
+    ProgressPacer pacer;   // a clock about to wrap
+    EXPECT_TRUE(pacer.Due(0xFFFFFFF0u)) << "the first text is drawn at once";
+    EXPECT_FALSE(pacer.Pending());
+    EXPECT_FALSE(pacer.Due(0xFFFFFFF0u + kProgressDrawMs - 1));
+    EXPECT_TRUE(pacer.Pending()) << "the last text is still to be drawn";
+    EXPECT_TRUE(pacer.Due(0xFFFFFFF0u + kProgressDrawMs)) << "across the wrap";
+    EXPECT_FALSE(pacer.Pending());
 }
 
 }  // namespace

@@ -1,0 +1,180 @@
+// bench_run: one timed job of CD Quorrel, driven as a user would drive it, for
+// ./dev bench. It starts PROGRAM in FOLDER (the virtual drive already holds the disc),
+// waits until the disc has been read, then
+//
+//   bench_run rip PROGRAM FOLDER TRACK OUT.wav        rips TRACK into OUT.wav
+//   bench_run mp3 PROGRAM FOLDER KBPS IN.wav          converts IN.wav to MP3 at KBPS
+//
+// and times the Play command from the moment it is sent until it returns (the rip
+// and the conversion run inside it). For a rip, a server of its own on 127.0.0.1 is
+// the AccurateRip database and confirms the disc, as it does for a common disc. It
+// prints one line, "SECONDS PEAK_BYTES": the time and the program's peak working set,
+// read from the process after the job, and ends the program. Exit code 0 on success; on any failure it says why on stderr and
+// exits 1. Nothing here judges the speed.
+#include "http_server.h"
+
+#include <windows.h>
+
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "harness.h"
+#include "quorrel_session.h"
+
+namespace {
+
+using quorrel::kExit;
+using quorrel::kNextTrack;
+using quorrel::kPlay;
+using quorrel::kSongName;
+
+constexpr DWORD kStartTimeoutMs = 20000;
+constexpr DWORD kJobTimeoutMs = 600000;
+constexpr int kRipSource = 0, kConvertSource = 3;
+
+bool g_failed = false;
+
+void Report(const std::string& message) {
+    g_failed = true;
+    fprintf(stderr, "bench_run: %s\n", message.c_str());
+}
+
+// A program started in `folder` with the given recording settings, its disc read.
+bool Launch(harness::Program& program, const std::string& exe, const std::string& folder, int kbps, int source) {
+    // Keep WAV on, convert off: no question interrupts the timed command.
+    std::string settings = quorrel::SettingsFileBytes(16, 44100, 2, kbps, source, true, false);
+    if (!harness::WriteFile(harness::JoinPath(folder, "CDQuorrel.ini"), settings)) {
+        Report("cannot write the settings file into " + folder);
+        return false;
+    }
+    if (!program.Start(exe, folder)) return false;
+    program.AutoAnswer({"MP3 Error", "", "OK"});
+    if (!program.WaitForWindow("CDQuorl", kStartTimeoutMs)) return false;
+    if (!harness::WaitUntil([&] { return program.IsEnabled(kPlay); }, kStartTimeoutMs)) {
+        Report("the Play button did not come on: the disc was not read");
+        return false;
+    }
+    return true;
+}
+
+struct PlaySend {
+    HWND window = nullptr;
+    double seconds = 0;
+    bool done = false;
+};
+
+// Sends Play to the window and times it until the command returns.
+DWORD WINAPI SendPlay(void* param) {
+    PlaySend* send = static_cast<PlaySend*>(param);
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    DWORD_PTR result = 0;
+    send->done = SendMessageTimeoutA(send->window, WM_COMMAND, MAKEWPARAM(kPlay, 0), 0, SMTO_NORMAL, kJobTimeoutMs,
+                                     &result) != 0;
+    QueryPerformanceCounter(&end);
+    send->seconds = static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+    return 0;
+}
+
+// Sends Play with `song` in the song name field; the seconds until the command returned.
+// The command is sent from a second thread, so that a message box that stops it is
+// reported at once instead of waiting it out.
+bool TimePlay(harness::Program& program, const std::string& song, double* seconds) {
+    if (!program.SetControlText(kSongName, song)) return false;
+    PlaySend send;
+    send.window = program.Window();
+    HANDLE thread = CreateThread(nullptr, 0, SendPlay, &send, 0, nullptr);
+    if (!thread) {
+        Report("cannot start the thread that sends Play");
+        return false;
+    }
+    std::vector<harness::MessageBoxInfo> boxes;
+    while (WaitForSingleObject(thread, 100) == WAIT_TIMEOUT && boxes.empty()) boxes = program.MessageBoxes();
+    if (!boxes.empty()) {
+        Report("the job stopped at \"" + boxes[0].title + "\": \"" + boxes[0].text + "\"");
+        program.Kill();
+        WaitForSingleObject(thread, INFINITE);
+    }
+    CloseHandle(thread);
+    if (!send.done && boxes.empty()) Report("Play did not return");
+    *seconds = send.seconds;
+    return send.done && boxes.empty();
+}
+
+SIZE_T PeakWorkingSet(harness::Program& program) {
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(program.Process(), &counters, sizeof counters)) {
+        Report("cannot read the program's working set");
+        return 0;
+    }
+    return counters.PeakWorkingSetSize;
+}
+
+bool Finish(harness::Program& program) {
+    program.AutoAnswer({"Save", "", "No"});
+    DWORD code = 0;
+    if (!program.PostCommand(kExit) || !program.WaitForExit(15000, &code)) return false;
+    if (code != 0) Report("the program ended with code " + std::to_string(code));
+    return code == 0;
+}
+
+int Run(char** argv) {
+    const std::string job = argv[1], exe = argv[2], folder = harness::FullPath(argv[3]);
+    const int number = atoi(argv[4]);
+    const std::string file = harness::FullPath(argv[5]);
+    harness::Program program;
+    double seconds = 0;
+    // The rip is timed as a user meets it whose disc the AccurateRip database knows: a
+    // server on this machine answers with the disc's entry, so no second read is needed.
+    harness::HttpServer database;
+    quorrel::SetProgramValue("AccurateRipUrl", quorrel::kNoDatabase);
+    if (job == "rip" && number >= 1) {
+        std::string path, entry;
+        if (!quorrel::AccurateRipEntryFor(rigstate::Disc(), 200, &path, &entry) || !database.Start()) {
+            Report("cannot serve the AccurateRip entry of " + rigstate::Disc());
+            return 1;
+        }
+        database.Serve("/" + path, entry);
+        quorrel::SetProgramValue("AccurateRipUrl", database.Base());
+        quorrel::SetProgramValue("ReadOffset", "");
+        const std::string log = file.substr(0, file.rfind('.')) + ".log";
+        DeleteFileA(file.c_str());
+        if (!Launch(program, exe, folder, 128, kRipSource)) return 1;
+        for (int i = 1; i < number; ++i)
+            if (!program.SendCommand(kNextTrack)) return 1;
+        if (!TimePlay(program, file, &seconds)) return 1;
+        if (!harness::FileExists(file)) Report("the rip made no file " + file);
+        if (harness::ReadFileOrEmpty(log).find("\r\nVerdict: accurate") == std::string::npos)
+            Report("the database did not confirm the rip: " + log);
+        DeleteFileA(log.c_str());
+    } else if (job == "mp3" && number > 0) {
+        if (!Launch(program, exe, folder, number, kConvertSource)) return 1;
+        if (!TimePlay(program, file, &seconds)) return 1;
+    } else {
+        Report("unknown job " + job);
+        return 2;
+    }
+    SIZE_T peak = PeakWorkingSet(program);
+    if (!Finish(program) || g_failed) return 1;
+    printf("%.4f %lu\n", seconds, static_cast<unsigned long>(peak));
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 6) {
+        fprintf(stderr,
+                "usage: bench_run rip PROGRAM FOLDER TRACK OUT.wav\n"
+                "       bench_run mp3 PROGRAM FOLDER KBPS IN.wav\n");
+        return 2;
+    }
+    harness::SetFailureHandler(Report);
+    int result = Run(argv);
+    return result != 0 || g_failed ? (result ? result : 1) : 0;
+}
