@@ -4,19 +4,54 @@
 
 #include <zlib.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
-void AddArShares(const uint8_t* frame, long frameIndex, const ArWindow& window, Sums* sums) {
-    uint64_t position = static_cast<uint64_t>(frameIndex) * kFrameSamples + 1;
-    if (position > window.last || position + kFrameSamples <= window.first) return;
-    for (uint32_t i = 0; i < kFrameSamples; ++i, ++position) {
-        if (position < window.first || position > window.last) continue;
-        const uint8_t* s = frame + 4 * i;
-        uint32_t sample = s[0] | s[1] << 8 | s[2] << 16 | static_cast<uint32_t>(s[3]) << 24;
-        uint64_t product = static_cast<uint64_t>(sample) * static_cast<uint32_t>(position);
+uint32_t Sample(const uint8_t* s) { return s[0] | s[1] << 8 | s[2] << 16 | static_cast<uint32_t>(s[3]) << 24; }
+
+// Adds sample i * position for `count` samples from `position` on: v1 the low halves of
+// the products, v2 both halves.
+void AddProducts(const uint8_t* samples, uint32_t position, uint32_t count, Sums* sums) {
+    uint32_t i = 0;
+#if defined(__SSE2__)
+    // Four samples at a time; the low and the high halves of the 64-bit products are
+    // added up apart, in 64-bit lanes that cannot overflow within a frame.
+    __m128i low = _mm_setzero_si128(), high = _mm_setzero_si128();
+    const __m128i mask = _mm_set_epi32(0, -1, 0, -1);
+    __m128i at = _mm_set_epi32(0, static_cast<int>(position + 2), 0, static_cast<int>(position));
+    const __m128i step = _mm_set_epi32(0, 4, 0, 4);
+    for (; i + 4 <= count; i += 4) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + 4 * i));
+        __m128i even = _mm_mul_epu32(x, at);
+        __m128i odd = _mm_mul_epu32(_mm_srli_epi64(x, 32), _mm_add_epi32(at, _mm_set_epi32(0, 1, 0, 1)));
+        low = _mm_add_epi64(low, _mm_add_epi64(_mm_and_si128(even, mask), _mm_and_si128(odd, mask)));
+        high = _mm_add_epi64(high, _mm_add_epi64(_mm_srli_epi64(even, 32), _mm_srli_epi64(odd, 32)));
+        at = _mm_add_epi32(at, step);
+    }
+    uint64_t lanes[4];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), low);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes + 2), high);
+    uint32_t lo = static_cast<uint32_t>(lanes[0] + lanes[1]), hi = static_cast<uint32_t>(lanes[2] + lanes[3]);
+    sums->v1 += lo;
+    sums->v2 += lo + hi;
+    position += i;
+#endif
+    for (; i < count; ++i, ++position) {
+        uint64_t product = static_cast<uint64_t>(Sample(samples + 4 * i)) * position;
         sums->v1 += static_cast<uint32_t>(product);
         sums->v2 += static_cast<uint32_t>(product) + static_cast<uint32_t>(product >> 32);
     }
+}
+
+// The frame's share of the AccurateRip sums: its samples inside the window.
+void AddArShares(const uint8_t* frame, long frameIndex, const ArWindow& window, Sums* sums) {
+    const uint64_t first = static_cast<uint64_t>(frameIndex) * kFrameSamples + 1, last = first + kFrameSamples - 1;
+    uint64_t from = first > window.first ? first : window.first, to = last < window.last ? last : window.last;
+    if (from > to) return;
+    AddProducts(frame + 4 * (from - first), static_cast<uint32_t>(from), static_cast<uint32_t>(to - from + 1), sums);
 }
 
 }  // namespace
