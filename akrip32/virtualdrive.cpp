@@ -1,6 +1,6 @@
 // The virtual audio rig's drive: the disc is the CUE/BIN that the rig's registry key
 // names (HKCU\Software\VirtualAudioRig, value Disc). A disc change, an opened tray
-// (DoorOpen) or new fault injection (BadSectors) shows at the next call, and so does a
+// (DoorOpen) or new fault injection (BadSectors, FlakySectors) shows at the next call, and so does a
 // CUE or BIN written anew under the same name. Frames come straight from the BIN: LBA n
 // is the BIN's n-th sector, less a session gap per session before n's. Audio reads of
 // a data track or of a session gap fail, as on a real drive.
@@ -42,6 +42,7 @@ struct RigState {
     bool doorOpen = false;
     std::string disc;         // Windows path of the CUE, "" for no disc
     std::string badSectors;   // fault injection: LBAs whose reads fail
+    std::string flakySectors; // LBAs that read right only on every third read of them
 };
 
 std::string ReadString(HKEY key, const char* name) {
@@ -68,6 +69,7 @@ RigState ReadRigValues(HKEY key) {
                      type == REG_DWORD && value != 0;
     state.disc = ReadString(key, "Disc");
     state.badSectors = ReadString(key, "BadSectors");
+    state.flakySectors = ReadString(key, "FlakySectors");
     return state;
 }
 
@@ -206,7 +208,8 @@ struct View {
     }
 };
 
-View g_view;   // used under the library's lock
+View g_view;             // used under the library's lock
+FlakySectors g_flaky;    // the reads of the flaky sectors so far, under the same lock
 
 // Whether nothing the view was read from has changed since.
 bool ViewStillCurrent(const View& view) {
@@ -317,7 +320,10 @@ Result VirtualRead(TransferHeader* request, uint8_t* data) {
         return result;
     }
     result = ReadBin(&view, binFirst, frames, data);
-    if (result == kResultOk) request->delivered = static_cast<uint32_t>(frames) * kFrameBytes;
+    if (result == kResultOk) {
+        g_flaky.ApplyToRead(view.state.flakySectors, first, frames, data);
+        request->delivered = static_cast<uint32_t>(frames) * kFrameBytes;
+    }
     if (result != kResultOk || EndsTrack(view.disc, first + frames)) view.Forget();
     return result;
 }

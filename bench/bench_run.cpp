@@ -6,10 +6,13 @@
 //   bench_run mp3 PROGRAM FOLDER KBPS IN.wav          converts IN.wav to MP3 at KBPS
 //
 // and times the Play command from the moment it is sent until it returns (the rip
-// and the conversion run inside it). It prints one line, "SECONDS PEAK_BYTES": the
-// time and the program's peak working set, read from the process after the job, and
-// ends the program. Exit code 0 on success; on any failure it says why on stderr and
+// and the conversion run inside it). For a rip, a server of its own on 127.0.0.1 is
+// the AccurateRip database and confirms the disc, as it does for a common disc. It
+// prints one line, "SECONDS PEAK_BYTES": the time and the program's peak working set,
+// read from the process after the job, and ends the program. Exit code 0 on success; on any failure it says why on stderr and
 // exits 1. Nothing here judges the speed.
+#include "http_server.h"
+
 #include <windows.h>
 
 #include <psapi.h>
@@ -126,13 +129,29 @@ int Run(char** argv) {
     const std::string file = harness::FullPath(argv[5]);
     harness::Program program;
     double seconds = 0;
+    // The rip is timed as a user meets it whose disc the AccurateRip database knows: a
+    // server on this machine answers with the disc's entry, so no second read is needed.
+    harness::HttpServer database;
+    quorrel::SetProgramValue("AccurateRipUrl", quorrel::kNoDatabase);
     if (job == "rip" && number >= 1) {
+        std::string path, entry;
+        if (!quorrel::AccurateRipEntryFor(rigstate::Disc(), 200, &path, &entry) || !database.Start()) {
+            Report("cannot serve the AccurateRip entry of " + rigstate::Disc());
+            return 1;
+        }
+        database.Serve("/" + path, entry);
+        quorrel::SetProgramValue("AccurateRipUrl", database.Base());
+        quorrel::SetProgramValue("ReadOffset", "");
+        const std::string log = file.substr(0, file.rfind('.')) + ".log";
         DeleteFileA(file.c_str());
         if (!Launch(program, exe, folder, 128, kRipSource)) return 1;
         for (int i = 1; i < number; ++i)
             if (!program.SendCommand(kNextTrack)) return 1;
         if (!TimePlay(program, file, &seconds)) return 1;
         if (!harness::FileExists(file)) Report("the rip made no file " + file);
+        if (harness::ReadFileOrEmpty(log).find("\r\nVerdict: accurate") == std::string::npos)
+            Report("the database did not confirm the rip: " + log);
+        DeleteFileA(log.c_str());
     } else if (job == "mp3" && number > 0) {
         if (!Launch(program, exe, folder, number, kConvertSource)) return 1;
         if (!TimePlay(program, file, &seconds)) return 1;

@@ -6,19 +6,30 @@
 // The file is written under a working name ("<name>.wav.part") and takes its own name
 // once complete, so a file of that name that was there before is replaced only by a
 // whole track.
+//
+// Each rip is verified: the track's checksums are summed as it is written and matched
+// against the AccurateRip database; a track the database does not confirm is read a
+// second time, and what the two reads disagree on is re-read until two reads agree.
+// The read offset set in the registry shifts what is read. A log beside the file (one
+// for a batch) says what was read and how it was checked.
 #include "rip.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "accuraterip.h"
 #include "akrip32.h"
+#include "checksums.h"
 #include "display.h"
 #include "drive.h"
 #include "engine_state.h"
 #include "framecopy.h"
 #include "naming.h"
+#include "riplog.h"
+#include "secureread.h"
 #include "toc.h"
+#include "verify.h"
 #include "wavwriter.h"
 #include "window_kit.h"
 
@@ -38,10 +49,19 @@ void ShowProgress(HWND hwnd, const std::string& text) {
     DrawPromptLine(hwnd);
 }
 
+// The track to rip and what the checks need of the disc.
+struct TrackToRip {
+    int track = 0;
+    long start = 0, length = 0;
+    int arTrack = 0;      // its place among the disc's audio tracks (1-based)
+    long audioEnd = 0;    // the frame after the disc's last audio frame
+    DiscLayout layout;
+};
+
 // The current track's first frame and length from the drive's table of contents, in
 // logical block addresses. False after telling the user why not (a data track is no
 // audio to rip).
-bool FindCurrentTrack(HWND hwnd, HCDROM cd, long* start, long* length) {
+bool FindCurrentTrack(HWND hwnd, HCDROM cd, TrackToRip* rip) {
     akrip::Toc toc;
     std::memset(&toc, 0, sizeof toc);
     // Without LBA addresses the table cannot be read as frame numbers.
@@ -56,18 +76,73 @@ bool FindCurrentTrack(HWND hwnd, HCDROM cd, long* start, long* length) {
         Tell(hwnd, text);
         return false;
     }
-    if (!akrip::TrackSpan(toc, track, start, length)) {
+    if (!akrip::TrackSpan(toc, track, &rip->start, &rip->length)) {
         char text[80];
         snprintf(text, sizeof text, "Track %d is not in the table of contents of this CD.", track);
         Tell(hwnd, text);
         return false;
     }
+    rip->track = track;
+    // The checks see the disc's audio tracks; a table they cannot read leaves the track
+    // as the only one.
+    rip->arTrack = 1;
+    rip->audioEnd = rip->start + rip->length;
+    if (LayoutFromToc(toc, &rip->layout)) {
+        int audio = 0;
+        for (size_t k = 0; k < rip->layout.starts.size(); ++k) {
+            if (rip->layout.data[k]) continue;
+            ++audio;
+            if (static_cast<int>(k + 1) == track) rip->arTrack = audio;
+            long start = 0, frames = 0;
+            if (akrip::TrackSpan(toc, static_cast<int>(k + 1), &start, &frames)) rip->audioEnd = start + frames;
+        }
+    } else {
+        rip->layout.starts = {rip->start};
+        rip->layout.data = {false};
+        rip->layout.leadout = rip->audioEnd;
+    }
     return true;
 }
 
-// Copies `length` frames from `start` into the file named by the song name field.
+// Whether this rip is a later track of a batch, whose log is under way.
+bool ContinuesBatch() { return g_tracks.selectedCount > 0 && g_tracks.nextSelected > 0; }
+
+// Reads the copied track again and puts right what the two reads disagree on; fills
+// the log's account of it. False when the file could not be read back or written.
+bool VerifyCopy(FILE* file, const TrackToRip& rip, long offset, const FrameCopyIo& drive, TrackSummer* copy,
+                TrackLog* entry) {
+    VerifyIo io;
+    io.read = [&](long first, long count, const std::function<void(const uint8_t*)>& take, long* failedFrame) {
+        FrameCutter frames(take);
+        FrameCopyIo again = drive;
+        again.write = [&](const uint8_t* bytes, uint32_t n) {
+            frames.Add(bytes, n);
+            return true;
+        };
+        CopyResult read = CopyPlanned(PlanRead(rip.start + first, count, offset, rip.audioEnd), again);
+        *failedFrame = read.failedFrame;
+        return read.outcome == CopyOutcome::kComplete;
+    };
+    auto seek = [&](long frame) {
+        return fseek(file, static_cast<long>(kWavHeaderBytes) + frame * static_cast<long>(kFrameBytes), SEEK_SET) == 0;
+    };
+    io.readBack = [&](long frame, uint8_t* bytes) { return seek(frame) && fread(bytes, 1, kFrameBytes, file) == kFrameBytes; };
+    io.rewrite = [&](long frame, const uint8_t* bytes) {
+        return seek(frame) && fwrite(bytes, 1, kFrameBytes, file) == kFrameBytes;
+    };
+    VerifyResult result = VerifyTrack(copy, io);
+    entry->tested = true;
+    entry->testFailed = result.outcome == VerifyOutcome::kReadFailed;
+    entry->testFailedFrame = result.failedFrame;
+    entry->testCrc = result.testCrc;
+    for (long j : result.reread) entry->reread.push_back(rip.start + j);
+    for (long j : result.unsettled) entry->unsettled.push_back(rip.start + j);
+    return result.outcome != VerifyOutcome::kFileFailed;
+}
+
+// Copies the track into the file named by the song name field, checks it and logs it.
 // True when the file is complete; otherwise it is gone and the user has been told.
-bool CopyTrack(HWND hwnd, HCDROM cd, long start, long length) {
+bool CopyTrack(HWND hwnd, HCDROM cd, const TrackToRip& rip) {
     HGLOBAL memory = GlobalAlloc(GPTR, sizeof(akrip::TransferHeader) + kDataCapacity);
     if (!memory) {
         Tell(hwnd, "There is not enough memory to rip this track.");
@@ -88,7 +163,16 @@ bool CopyTrack(HWND hwnd, HCDROM cd, long start, long length) {
     }
     // One stream with a large buffer: the reads' bytes reach the disk in few large writes.
     setvbuf(file, nullptr, _IOFBF, kStreamBufferBytes);
-    ShowProgress(hwnd, RipRangeText(length, start));
+
+    RipLog head;
+    head.layout = rip.layout;
+    head.ids = ComputeDiscIds(rip.layout);
+    ArLookup lookup = LookupDisc(head.ids, &head.entry);
+    head.lookup = lookup.status;
+    head.pressings = lookup.pressings.size();
+    head.readOffset = ReadOffsetSetting();
+    if (!ContinuesBatch()) StartRipLog(path, head);
+    ShowProgress(hwnd, RipRangeText(rip.length, rip.start));
 
     FrameCopyIo io;
     io.read = [&](long first, long frames, Delivery* delivery) {
@@ -103,19 +187,39 @@ bool CopyTrack(HWND hwnd, HCDROM cd, long start, long length) {
         delivery->bytes = buffer->delivered;
         return read;
     };
-    io.write = [&](const uint8_t* bytes, uint32_t count) { return fwrite(bytes, 1, count, file) == count; };
     ProgressPacer pacer;
     io.progress = [&](long frame, long remaining) {
         SetPromptLine(hwnd, RipProgressText(frame, remaining).c_str(), false);
         if (pacer.Due(GetTickCount())) DrawPromptLine(hwnd);
     };
+    const int audioTracks = rip.layout.AudioTracks();
+    TrackSummer summer(rip.length, rip.arTrack == 1, rip.arTrack == audioTracks);
+    FrameCopyIo copyIo = io;
+    copyIo.write = [&](const uint8_t* bytes, uint32_t count) {
+        summer.Add(bytes, count);
+        return fwrite(bytes, 1, count, file) == count;
+    };
 
+    TrackLog entry;
+    entry.track = rip.track;
+    entry.file = FileNameOf(path);
+    entry.start = rip.start;
+    entry.frames = rip.length;
     CopyResult copy;
     if (!WriteWavHeader(file, 0))
         copy.outcome = CopyOutcome::kWriteFailed;
     else
-        copy = CopyFrames(start, length, io);
-    if (pacer.Pending()) DrawPromptLine(hwnd);   // the screen shows where the copy ended
+        copy = CopyPlanned(PlanRead(rip.start, rip.length, head.readOffset, rip.audioEnd), copyIo);
+    if (copy.outcome == CopyOutcome::kComplete) {
+        entry.match = MatchTrack(lookup, head.ids, rip.arTrack, summer.Track());
+        if (entry.match.result != ArResult::kAccurate) {
+            if (!VerifyCopy(file, rip, head.readOffset, io, &summer, &entry))
+                copy.outcome = CopyOutcome::kWriteFailed;
+            entry.match = MatchTrack(lookup, head.ids, rip.arTrack, summer.Track());
+        }
+        entry.sums = summer.Track();
+    }
+    if (pacer.Pending()) DrawPromptLine(hwnd);   // the screen shows where the reading ended
     bool complete = copy.outcome == CopyOutcome::kComplete;
     if (complete && (!WriteWavHeader(file, copy.bytes) || fflush(file) != 0)) complete = false;
     if (fclose(file) != 0 && complete) {
@@ -124,6 +228,12 @@ bool CopyTrack(HWND hwnd, HCDROM cd, long start, long length) {
     }
     GlobalFree(memory);
     bool named = complete && MoveFileExA(part, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!named) {
+        entry.state = copy.outcome == CopyOutcome::kReadFailed ? TrackLog::State::kReadFailed
+                                                               : TrackLog::State::kWriteFailed;
+        entry.failedFrame = copy.failedFrame;
+    }
+    AddToRipLog(entry);
     if (named) return true;
 
     DeleteFileA(part);   // a partial file must not pass for the track
@@ -146,6 +256,8 @@ int OpenExtractionDrive() {
     std::memset(&list, 0, sizeof list);
     GetCDList(&list);   // the count says what was found
     if (list.count == 0) return 0;
+    const akrip::DriveRecord& drive = list.drives[0];
+    snprintf(g_verify.drive, sizeof g_verify.drive, "%.8s %.16s %.4s", drive.vendor, drive.product, drive.revision);
     akrip::HandleRequest request;
     std::memset(&request, 0, sizeof request);
     request.size = sizeof request;
@@ -164,12 +276,12 @@ bool RipCurrentTrack(HWND hwnd) {
     ShowProgress(hwnd, "Ripping                                       ");
     SetCursor(g_app.busyCursor);
     bool ripped = false;
-    long start = 0, length = 0;
+    TrackToRip rip;
     HCDROM cd = static_cast<HCDROM>(g_app.extractionHandle);
     if (cd == 0)
         Tell(hwnd, "Could not get handle to CD");
-    else if (FindCurrentTrack(hwnd, cd, &start, &length))
-        ripped = CopyTrack(hwnd, cd, start, length);
+    else if (FindCurrentTrack(hwnd, cd, &rip))
+        ripped = CopyTrack(hwnd, cd, rip);
     SetCursor(LoadCursor(nullptr, IDC_ARROW));
     return ripped;
 }

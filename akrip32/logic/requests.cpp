@@ -55,6 +55,28 @@ bool HitsRange(const std::vector<SectorRange>& ranges, long first, long count) {
     return false;
 }
 
+void FlakySectors::ApplyToRead(const std::string& text, long first, long frames, uint8_t* data) {
+    if (text != text_) {
+        text_ = text;
+        ranges_ = ParseSectorRanges(text);
+        reads_.clear();
+    }
+    for (const SectorRange& range : ranges_) {
+        long from = range.first > first ? range.first : first;
+        long to = range.last < first + frames - 1 ? range.last : first + frames - 1;
+        for (long lba = from; lba <= to; ++lba) {
+            uint32_t read = ++reads_[lba];
+            if (read % 3 == 0) continue;
+            // The read's number in two bytes of every 97th pair, the second never 0.
+            uint8_t* frame = data + static_cast<size_t>(lba - first) * kFrameBytes;
+            for (size_t at = 0; at + 1 < kFrameBytes; at += 97 * 2) {
+                frame[at] ^= static_cast<uint8_t>(read);
+                frame[at + 1] ^= static_cast<uint8_t>(read >> 8 | 0x80);
+            }
+        }
+    }
+}
+
 Result CheckRead(const TransferHeader& request, long leadout) {
     if (request.frames == 0 || leadout <= 0) return kResultBadRequest;
     if (request.firstFrame >= static_cast<uint32_t>(leadout)) return kResultBadRequest;

@@ -12,11 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "accuraterip.h"
+#include "checksums.h"
 #include "disc.h"
 #include "discgen.h"
 #include "harness.h"
 #include "rig_state.h"
 #include "soundcard.h"
+#include "toc.h"
 
 namespace quorrel {
 
@@ -314,6 +317,64 @@ inline ::testing::AssertionResult TextsInPlace(const harness::Image& image, cons
     return ::testing::AssertionSuccess();
 }
 
+// A value of the program's own key (HKCU\Software\CD Quorrel): `text` as REG_SZ, or
+// removed when empty.
+inline void SetProgramValue(const char* name, const std::string& text) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\CD Quorrel", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    if (text.empty())
+        RegDeleteValueA(key, name);
+    else
+        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>(text.size() + 1));
+    RegCloseKey(key);
+}
+
+// The AccurateRip database's entry for the disc of `cuePath` as the database holds it
+// for a pressing that `confidence` rips agree on: its path below the base address and
+// its bytes (track count, ids, then per audio track the confidence, the v2 checksum of
+// the BIN's bytes and a frame-450 checksum of 0).
+inline bool AccurateRipEntryFor(const std::string& cuePath, int confidence, std::string* path, std::string* entry) {
+    rig::Disc disc;
+    std::string error;
+    akrip::Toc toc;
+    DiscLayout layout;
+    if (!rig::LoadDisc(cuePath, &disc, &error) ||
+        !akrip::BuildToc(disc.trackStarts, disc.leadout, false, &toc, disc.dataTracks) || !LayoutFromToc(toc, &layout))
+        return false;
+    const DiscIds ids = ComputeDiscIds(layout);
+    *path = DatabasePath(ids);
+    entry->assign(1, static_cast<char>(ids.audioTracks));
+    for (uint32_t v : {ids.id1, ids.id2, ids.freedb}) entry->append(reinterpret_cast<const char*>(&v), 4);
+    FILE* bin = fopen(disc.binPath.c_str(), "rb");
+    std::vector<uint8_t> chunk(1 << 20);
+    for (int track = 1; bin && track <= ids.audioTracks; ++track) {
+        long start = 0, frames = 0, binFirst = 0;
+        if (!akrip::TrackSpan(toc, track, &start, &frames) || !rig::LbaToBinFrame(disc, start, &binFirst) ||
+            fseek(bin, binFirst * static_cast<long>(kAudioFrameBytes), SEEK_SET) != 0)
+            break;
+        TrackSummer summer(frames, track == 1, track == ids.audioTracks);
+        for (size_t left = static_cast<size_t>(frames) * kAudioFrameBytes, n; left > 0; left -= n) {
+            n = fread(chunk.data(), 1, std::min(left, chunk.size()), bin);
+            if (n == 0) break;
+            summer.Add(chunk.data(), n);
+        }
+        if (summer.Frames() != frames) break;
+        uint32_t v2 = summer.Track().v2, frame450 = 0;
+        entry->push_back(static_cast<char>(confidence));
+        entry->append(reinterpret_cast<const char*>(&v2), 4);
+        entry->append(reinterpret_cast<const char*>(&frame450), 4);
+    }
+    if (bin) fclose(bin);
+    return entry->size() == 13 + 9 * static_cast<size_t>(ids.audioTracks);
+}
+
+// Where no AccurateRip database answers: a port of this machine nothing listens on. The
+// tests never let the program reach past the machine.
+const char kNoDatabase[] = "http://127.0.0.1:1/";
+
 // While it lives, `folder` takes no new files (and none can be removed from it): made
 // immutable on the Linux side, or without write permission where that cannot be done.
 // Files already in it can still be written. Given back in any case at the end.
@@ -353,6 +414,8 @@ class QuorrelTest : public ::testing::Test {
 protected:
     void SetUp() override {
         rigstate::Reset();
+        SetProgramValue("AccurateRipUrl", kNoDatabase);
+        SetProgramValue("ReadOffset", "");
         dir_ = harness::ScratchDir();
         units_ = MeasureUnits();
     }

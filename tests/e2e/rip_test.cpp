@@ -156,8 +156,12 @@ TEST_F(RipSession, ABadSectorEndsTheRipWithAMessageAndNoFile) {
     EXPECT_FALSE(harness::FileExists(ScratchPath("scratched.wav"))) << "a partial file passes for the track";
     ASSERT_TRUE(app_.Answer(box, "OK"));
     ASSERT_TRUE(RipOver());
-    EXPECT_EQ(harness::ListFiles(dir_), (std::vector<std::string>{"disc.bin", "disc.cue"})) << "a partial file is left";
+    // No partial file is left; the log beside it says where the rip failed.
+    EXPECT_EQ(harness::ListFiles(dir_), (std::vector<std::string>{"disc.bin", "disc.cue", "scratched.log"}));
     ExpectIdleAfterRip();
+    std::string log = harness::ReadFileOrEmpty(ScratchPath("scratched.log"));
+    EXPECT_NE(log.find("Read error at frame 230: the track was not ripped.\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("\r\nVerdict: not ripped: track 2 could not be read.\r\n"), std::string::npos) << log;
 
     // A file the user agreed to replace stays as it was when the rip fails.
     ASSERT_TRUE(harness::WriteFile(ScratchPath("scratched.wav"), "an older rip"));

@@ -466,11 +466,18 @@ TEST_F(Batch, RipsEachChosenTrackBitForBit) {
     EXPECT_EQ(harness::ReadFileOrEmpty(middle).substr(44), TrackPcm(2));
     EXPECT_EQ(app_.ControlText(kSongName), "track2.wav");
     EXPECT_TRUE(ShowsTrack("2"));
+    // One log for the batch, named after its first file.
+    std::string log = harness::ReadFileOrEmpty(ScratchPath("track3.log"));
+    size_t third = log.find("\r\nTrack 3: track3.wav\r\n"), second = log.find("\r\nTrack 2: track2.wav\r\n");
+    EXPECT_TRUE(third != std::string::npos && second != std::string::npos && third < second) << log;
+    EXPECT_FALSE(harness::FileExists(ScratchPath("track2.log")));
 
-    // The batch is over: the next rip is of the current track alone.
+    // The batch is over: the next rip is of the current track alone, with its own log.
     PressPlayFor("Again");
     ASSERT_TRUE(harness::WaitUntil([&] { return harness::ReadFileOrEmpty(ScratchPath("again.wav")).size() ==
                                                 44u + 131 * 2352; }, 10000));
+    ASSERT_TRUE(harness::WaitUntil([&] { return harness::FileExists(ScratchPath("again.log")); }, 3000));
+    EXPECT_EQ(harness::ReadFileOrEmpty(ScratchPath("again.log")).find("Track 3:"), std::string::npos);
     EXPECT_EQ(ExitProgram(), 0u);
 }
 

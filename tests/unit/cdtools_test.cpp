@@ -1,6 +1,8 @@
 // Cross-check of the disc images against libcdio's tools: cd-info must see the
-// tracks the disc model sees, and cd-paranoia must rip exactly the BIN's bytes.
-// The tools are part of the set-up (./dev installs them): missing tools fail.
+// tracks the disc model sees, and cd-paranoia must rip exactly the BIN's bytes. And of
+// the rip's checksums and disc ids against whipper's AccurateRip module and table code
+// and Python's zlib. The tools are part of the set-up (./dev installs them): missing
+// tools fail.
 #include <gtest/gtest.h>
 
 #include <stdio.h>
@@ -12,7 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "accuraterip.h"
+#include "checksums.h"
 #include "disc.h"
+#include "toc.h"
+#include "wavwriter.h"
 
 namespace {
 
@@ -148,6 +154,103 @@ TEST_F(CdTools, CdParanoiaRipsExactlyTheBinBytesOfAMiddleAndTheLastTrack) {
         ASSERT_EQ(out.size() - 44, expected.size()) << "track " << track;
         EXPECT_TRUE(std::equal(expected.begin(), expected.end(), out.begin() + 44)) << "track " << track;
     }
+}
+
+// whipper's answers for a disc (a table of "start audio session" lines, then the
+// lead-out) and the WAV files of its tracks: per track "v1 v2 crc32" in hex, then the
+// AccurateRip ids, the freedb id and the entry's path.
+const char kWhipperScript[] = R"(
+import sys, zlib, accuraterip
+from whipper.image.table import Table, Track
+rows = [line.split() for line in open(sys.argv[1])]
+table = Table()
+for n, (start, audio, session) in enumerate(rows[:-1], 1):
+    track = Track(n, audio=audio == '1', session=int(session))
+    track.index(1, absolute=int(start))
+    table.tracks.append(track)
+table.leadout = int(rows[-1][0])
+wavs = sys.argv[2:]
+for n, wav in enumerate(wavs, 1):
+    v1, v2 = accuraterip.compute(wav, n, len(wavs))
+    data = open(wav, 'rb').read()[44:]
+    print('%08x %08x %08x' % (v1, v2, zlib.crc32(data)))
+id1, id2 = table.accuraterip_ids()
+print(id1, id2, table.getCDDBDiscId(), table.accuraterip_path())
+)";
+
+std::string Hex(uint32_t value) {
+    char text[12];
+    snprintf(text, sizeof text, "%08x", value);
+    return text;
+}
+
+// Tracks of awkward lengths, first, in the middle and last (a single frame, less than
+// a read, exactly five frames, one read, six reads, three minutes), and a CD-Extra.
+TEST_F(CdTools, ChecksumsAndDiscIdsAreWhippersAndZlibs) {
+    ASSERT_EQ(RunCommand("/usr/bin/python3 -c 'import accuraterip, whipper.image.table'").exitCode, 0)
+        << "whipper's Python modules are missing (./dev installs whipper)";
+    struct Case {
+        std::vector<long> frames;
+        long dataFrames;
+    } cases[] = {{{1, 26, 13500, 131, 6}, 0}, {{5, 1, 6, 26}, 0}, {{131, 5}, 600}};
+    for (const Case& c : cases) {
+        const std::string cue = dir_ + "disc.cue";
+        std::string args = Quoted(cue);
+        for (long f : c.frames) args += " " + std::to_string(f);
+        if (c.dataFrames) args += " --data " + std::to_string(c.dataFrames);
+        CommandResult made = RunCommand(Mkdisc(args));
+        ASSERT_EQ(made.exitCode, 0) << made.output;
+        rig::Disc disc;
+        std::string error;
+        ASSERT_TRUE(rig::LoadDisc(cue, &disc, &error)) << error;
+        const std::vector<uint8_t> bin = ReadAll(disc.binPath);
+
+        // The layout as the program reads it from the drive's table of contents.
+        akrip::Toc toc;
+        ASSERT_TRUE(akrip::BuildToc(disc.trackStarts, disc.leadout, false, &toc, disc.dataTracks));
+        DiscLayout layout;
+        ASSERT_TRUE(LayoutFromToc(toc, &layout));
+        std::string table, wavs, expected;
+        for (size_t k = 0; k < layout.starts.size(); ++k)
+            table += std::to_string(layout.starts[k]) + (layout.data[k] ? " 0 " : " 1 ") +
+                     std::to_string(disc.Session(static_cast<int>(k + 1))) + "\n";
+        table += std::to_string(layout.leadout) + "\n";
+        std::ofstream(dir_ + "toc.txt") << table;
+        const int audio = layout.AudioTracks();
+        for (int track = 1; track <= audio; ++track) {
+            long start = 0, frames = 0;
+            ASSERT_TRUE(akrip::TrackSpan(toc, track, &start, &frames));
+            long binFirst = 0;
+            ASSERT_TRUE(rig::LbaToBinFrame(disc, start, &binFirst));
+            const uint8_t* audioBytes = bin.data() + binFirst * kAudioFrameBytes;
+            TrackSummer summer(frames, track == 1, track == audio);
+            // Fed in pieces that do not keep to frames, as a rip with a read offset writes.
+            for (size_t at = 0, n = static_cast<size_t>(frames) * kAudioFrameBytes; at < n; at += 1000)
+                summer.Add(audioBytes + at, std::min<size_t>(1000, n - at));
+            TrackSums sums = summer.Track();
+            expected += Hex(sums.v1) + " " + Hex(sums.v2) + " " + Hex(sums.crc) + "\n";
+            const std::string wav = dir_ + "track" + std::to_string(track) + ".wav";
+            uint8_t header[kWavHeaderBytes];
+            MakeWavHeader(static_cast<uint32_t>(frames * kAudioFrameBytes), header);
+            std::ofstream out(wav, std::ios::binary);
+            out.write(reinterpret_cast<const char*>(header), sizeof header);
+            out.write(reinterpret_cast<const char*>(audioBytes), static_cast<std::streamsize>(frames * kAudioFrameBytes));
+            wavs += " " + Quoted(wav);
+        }
+        DiscIds ids = ComputeDiscIds(layout);
+        expected += Hex(ids.id1) + " " + Hex(ids.id2) + " " + Hex(ids.freedb) + " " + DatabasePath(ids) + "\n";
+        std::ofstream(dir_ + "oracle.py") << kWhipperScript;
+        CommandResult whipper = RunCommand("/usr/bin/python3 " + Quoted(dir_ + "oracle.py") + " " +
+                                           Quoted(dir_ + "toc.txt") + wavs);
+        ASSERT_EQ(whipper.exitCode, 0) << whipper.output;
+        EXPECT_EQ(whipper.output, expected) << "tracks " << args;
+    }
+    // A last track shorter than the five frames skipped at the end has no sample that
+    // counts (whipper's module wraps around there and sums the whole track).
+    std::vector<uint8_t> frame(kAudioFrameBytes, 0x5A);
+    Sums last = SumFrame(frame.data(), 0, AccurateRipWindow(1, false, true));
+    EXPECT_EQ(last.v1, 0u);
+    EXPECT_EQ(last.v2, 0u);
 }
 
 TEST_F(CdTools, MkdiscRejectsBadArgumentsWithAReason) {

@@ -49,7 +49,7 @@ DWORD GetDword(const char* name) {
 void Reset() {
     HKEY key = OpenKey();
     if (!key) return;
-    for (const char* name : {"Disc", "DoorOpen", "LineIn", "BadSectors", "DriveBusy"}) RegDeleteValueA(key, name);
+    for (const char* name : {"Disc", "DoorOpen", "LineIn", "BadSectors", "DriveBusy", "FlakySectors"}) RegDeleteValueA(key, name);
     RegCloseKey(key);
 }
 
@@ -72,5 +72,6 @@ bool DoorOpen() { return GetDword("DoorOpen") != 0; }
 void SetDriveBusy(bool busy) { SetDword("DriveBusy", busy ? 1 : 0); }
 void SetLineIn(const std::string& wavPath) { SetString("LineIn", wavPath); }
 void SetBadSectors(const std::string& ranges) { SetString("BadSectors", ranges); }
+void SetFlakySectors(const std::string& ranges) { SetString("FlakySectors", ranges); }
 
 }  // namespace rigstate

@@ -7,7 +7,8 @@
 
 namespace rigstate {
 
-// Removes every value: no disc, door closed, silent line input, no bad sectors, drive free.
+// Removes every value: no disc, door closed, silent line input, no bad or flaky sectors,
+// drive free.
 void Reset();
 
 // The disc in the drive: the Windows path of its .cue file; "" takes it out.
@@ -20,5 +21,6 @@ bool DoorOpen();
 void SetDriveBusy(bool busy);
 void SetLineIn(const std::string& wavPath);      // "" removes it (silence)
 void SetBadSectors(const std::string& ranges);   // "" removes it
+void SetFlakySectors(const std::string& ranges); // "" removes it
 
 }  // namespace rigstate

@@ -1,0 +1,157 @@
+#include "secureread.h"
+
+#include <algorithm>
+#include <map>
+#include <string>
+
+#include <zlib.h>
+
+ReadPlan PlanRead(long start, long frames, long offsetSamples, long audioEnd) {
+    ReadPlan plan;
+    // Samples of the disc the file takes: [from, to).
+    const int64_t from = static_cast<int64_t>(start) * kFrameSamples + offsetSamples;
+    const int64_t to = from + static_cast<int64_t>(frames) * kFrameSamples;
+    auto floorFrame = [](int64_t sample) {
+        return sample >= 0 ? sample / kFrameSamples : -((-sample + kFrameSamples - 1) / kFrameSamples);
+    };
+    int64_t firstFrame = floorFrame(from);
+    int64_t endFrame = frames > 0 ? floorFrame(to - 1) + 1 : firstFrame;
+    plan.skipBytes = static_cast<uint32_t>((from - firstFrame * kFrameSamples) * 4);
+    plan.outputBytes = static_cast<uint64_t>(frames > 0 ? frames : 0) * kAudioFrameBytes;
+    int64_t readFirst = std::max<int64_t>(firstFrame, 0);
+    int64_t readEnd = std::min<int64_t>(endFrame, audioEnd);
+    if (readEnd < readFirst) readEnd = readFirst;
+    plan.zeroFramesBefore = static_cast<long>(std::min<int64_t>(readFirst, endFrame) - firstFrame);
+    if (plan.zeroFramesBefore < 0) plan.zeroFramesBefore = 0;
+    plan.first = static_cast<long>(readFirst);
+    plan.frames = static_cast<long>(readEnd - readFirst);
+    plan.zeroFramesAfter = static_cast<long>(endFrame - firstFrame) - plan.zeroFramesBefore - plan.frames;
+    return plan;
+}
+
+void ByteWindow::Cut(const uint8_t*& bytes, uint32_t& count) {
+    uint64_t skipped = std::min<uint64_t>(skip_, count);
+    skip_ -= skipped;
+    bytes += skipped;
+    count -= static_cast<uint32_t>(skipped);
+    if (count > left_) count = static_cast<uint32_t>(left_);
+    left_ -= count;
+}
+
+CopyResult CopyPlanned(const ReadPlan& plan, const FrameCopyIo& io) {
+    ByteWindow window(plan.skipBytes, plan.outputBytes);
+    CopyResult result;
+    auto pass = [&](const uint8_t* bytes, uint32_t count) {
+        window.Cut(bytes, count);
+        if (count == 0) return true;
+        result.bytes += count;
+        return io.write(bytes, count);
+    };
+    static const uint8_t kSilence[kAudioFrameBytes] = {};
+    for (long k = 0; k < plan.zeroFramesBefore; ++k)
+        if (!pass(kSilence, kAudioFrameBytes)) result.outcome = CopyOutcome::kWriteFailed;
+    if (result.outcome != CopyOutcome::kComplete) return result;
+    FrameCopyIo through = io;
+    through.write = pass;
+    CopyResult read = CopyFrames(plan.first, plan.frames, through);
+    if (read.outcome != CopyOutcome::kComplete) {
+        read.bytes = result.bytes;
+        return read;
+    }
+    for (long k = 0; k < plan.zeroFramesAfter; ++k)
+        if (!pass(kSilence, kAudioFrameBytes)) result.outcome = CopyOutcome::kWriteFailed;
+    return result;
+}
+
+namespace {
+
+// Re-reads the frames of block `b` that the copy and the test read disagree on
+// (`testCrcs`, the test read's CRC of each frame of the block). False when the file
+// could not be read back or written.
+bool SettleBlock(TrackSummer* copy, const VerifyIo& io, long b, const std::vector<uint32_t>& testCrcs,
+                 VerifyResult* result) {
+    const long first = b * kBlockFrames, frames = static_cast<long>(testCrcs.size());
+    std::vector<Sums> copied(static_cast<size_t>(frames));
+    std::vector<uint8_t> bytes(kAudioFrameBytes);
+    std::map<long, std::vector<uint32_t>> open;   // frame not yet settled -> the CRCs read of it
+    for (long k = 0; k < frames; ++k) {
+        if (!io.readBack(first + k, bytes.data())) return false;
+        copied[k] = SumFrame(bytes.data(), first + k, copy->Window());
+        if (copied[k].crc == testCrcs[k]) continue;
+        result->reread.push_back(first + k);
+        open[first + k] = {copied[k].crc, testCrcs[k]};
+    }
+    bool written = true;
+    for (int reads = 2; !open.empty() && reads < kMaxBlockReads && written; ++reads) {
+        long from = open.begin()->first, to = open.rbegin()->first, at = from;
+        auto take = [&](const uint8_t* frame) {
+            long j = at++;
+            auto seen = open.find(j);
+            if (seen == open.end()) return;
+            Sums now = SumFrame(frame, j, copy->Window());
+            std::vector<uint32_t>& crcs = seen->second;
+            if (std::find(crcs.begin(), crcs.end(), now.crc) == crcs.end()) {
+                crcs.push_back(now.crc);
+                return;
+            }
+            Sums& kept = copied[static_cast<size_t>(j - first)];
+            if (now.crc != kept.crc) {
+                written = written && io.rewrite(j, frame);
+                kept = now;
+            }
+            open.erase(seen);
+        };
+        long failed = 0;
+        io.read(from, to - from + 1, take, &failed);   // a failed read is one that agreed on nothing
+    }
+    for (const auto& left : open) result->unsettled.push_back(left.first);
+    copy->Blocks()[static_cast<size_t>(b)] = FoldSums(copied, 1, 1);
+    return written;
+}
+
+}  // namespace
+
+VerifyResult VerifyTrack(TrackSummer* copy, const VerifyIo& io) {
+    VerifyResult result;
+    const long frames = copy->Frames();
+    const uLong frameOp = crc32_combine_gen(kAudioFrameBytes);
+    uLong testCrc = 0, blockCrc = 0;
+    long done = 0;
+    std::vector<uint32_t> crcs;                         // of the block being read
+    std::map<long, std::vector<uint32_t>> differing;    // block -> the test read's frame CRCs
+    auto take = [&](const uint8_t* frame) {
+        uLong crc = crc32(0, frame, kAudioFrameBytes);
+        testCrc = crc32_combine_op(testCrc, crc, frameOp);
+        blockCrc = crc32_combine_op(blockCrc, crc, frameOp);
+        crcs.push_back(static_cast<uint32_t>(crc));
+        if (++done % kBlockFrames != 0 && done != frames) return;
+        long b = (done - 1) / kBlockFrames;
+        if (static_cast<uint32_t>(blockCrc) != copy->Blocks()[static_cast<size_t>(b)].crc) differing[b] = crcs;
+        crcs.clear();
+        blockCrc = 0;
+    };
+    if (!io.read(0, frames, take, &result.failedFrame) || done != frames) {
+        result.outcome = VerifyOutcome::kReadFailed;
+        return result;
+    }
+    result.testCrc = static_cast<uint32_t>(testCrc);
+    for (const auto& block : differing)
+        if (!SettleBlock(copy, io, block.first, block.second, &result)) {
+            result.outcome = VerifyOutcome::kFileFailed;
+            return result;
+        }
+    return result;
+}
+
+std::string FrameRanges(const std::vector<long>& frames, long offset) {
+    std::string text;
+    for (size_t k = 0; k < frames.size();) {
+        size_t end = k;
+        while (end + 1 < frames.size() && frames[end + 1] == frames[end] + 1) ++end;
+        if (!text.empty()) text += ", ";
+        text += std::to_string(frames[k] + offset);
+        if (end > k) text += "-" + std::to_string(frames[end] + offset);
+        k = end + 1;
+    }
+    return text;
+}

@@ -1,0 +1,44 @@
+// Verified rips, the Win32 side: the program's settings for them in the registry
+// (HKCU\Software\CD Quorrel), the AccurateRip database reached over WinINet, and the
+// rip log written beside the ripped files.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "accuraterip.h"
+#include "engine_state.h"
+#include "riplog.h"
+
+constexpr char kProgramKey[] = "Software\\CD Quorrel";
+constexpr char kDatabaseValue[] = "AccurateRipUrl";   // REG_SZ: the database's base address
+constexpr char kReadOffsetValue[] = "ReadOffset";     // REG_DWORD (signed) or REG_SZ: samples
+constexpr char kDefaultDatabase[] = "http://www.accuraterip.com/accuraterip/";
+constexpr long kMaxReadOffset = 10 * 588;             // larger offsets are no drive's
+
+struct VerifyState {
+    char drive[64];                 // the extraction drive's vendor, product and revision
+    char logPath[kPathText];        // the log of the rip or batch under way
+    RipLog log;
+    // The database's answers in this run, by the address asked.
+    std::vector<std::pair<std::string, ArLookup>> lookups;
+};
+
+extern VerifyState g_verify;
+
+// The read offset in samples; 0 when it is not set or out of range.
+long ReadOffsetSetting();
+
+// The disc's entry in the database; asked once per disc in the program's run. *address
+// is the address asked.
+ArLookup LookupDisc(const DiscIds& ids, std::string* address);
+
+// Starts the log of a rip (or of a batch whose first file `wavPath` is): the same path
+// with the ending ".log", headed by what is known of the disc.
+void StartRipLog(const char* wavPath, const RipLog& head);
+// Adds a track to the log under way and writes the whole log anew; a log that cannot
+// be written leaves the rip as it is.
+void AddToRipLog(const TrackLog& track);
