@@ -1,7 +1,8 @@
 // The virtual audio rig's drive: the disc is the CUE/BIN that the rig's registry key
 // names (HKCU\Software\VirtualAudioRig, value Disc). A disc change, an opened tray
-// (DoorOpen) or new fault injection (BadSectors, FlakySectors) shows at the next call, and so does a
-// CUE or BIN written anew under the same name. Frames come straight from the BIN: LBA n
+// (DoorOpen) or new fault injection (BadSectors, FlakySectors) shows at the next call (a
+// rip under way sees it within two milliseconds, see below), and so does a CUE or BIN
+// written anew under the same name. Frames come straight from the BIN: LBA n
 // is the BIN's n-th sector, less a session gap per session before n's. Audio reads of
 // a data track or of a session gap fail, as on a real drive.
 //
@@ -9,11 +10,13 @@
 // the next (the view below) and read again only when something tells it changed: a
 // change notification on the rig's key (its values) and on the key's parent (the key
 // itself deleted or made), and the CUE and the BIN held open and compared at every
-// read with what they were. So a read costs a wait that does not wait, a look at the
-// two files and the read itself. The files are held only from the read that reads the
-// rig until a read reaches the end of a track or fails, and not after a table of
-// contents, so that between rips the disc's files can be deleted or replaced (Windows
-// refuses both for a file that is open).
+// read with what they were. So a read costs a look at the two files, the read itself
+// and a wait that does not wait on the notifications; a read that goes on where the
+// last one ended (a rip) waits so at most every two milliseconds, as under Wine that
+// wait is a call into its server and costs more than the read. The files are held only
+// from the read that reads the rig until a read reaches the end of a track or fails,
+// and not after a table of contents, so that between rips the disc's files can be
+// deleted or replaced (Windows refuses both for a file that is open).
 #include <windows.h>
 #include <winternl.h>
 
@@ -179,6 +182,11 @@ struct KeyWatch {
 
 constexpr uint64_t kUnknownPosition = ~0ull;
 
+// A read that goes on from where the previous read ended is a rip under way. For such a
+// read the rig's key is looked at no more often than this: under Wine each look is a
+// call into its server, which costs more than the read itself. Every other call looks.
+constexpr LONGLONG kLookIntervalMicroseconds = 2000;
+
 // What the drive last read of the rig, and whether it may be taken as it is.
 struct View {
     bool current = false;   // false: read the rig again at the next call
@@ -190,6 +198,8 @@ struct View {
     std::vector<SectorRange> badSectors;
     HeldFile cue, bin;
     uint64_t binPosition = kUnknownPosition;   // where the BIN's next read begins
+    long nextFrame = -1;                       // the frame after the last read, -1 for none
+    LONGLONG lastLook = 0;                     // when the key was last looked at (counter ticks)
 
     ~View() {
         Forget();
@@ -203,6 +213,7 @@ struct View {
         cue.Close();
         bin.Close();
         binPosition = kUnknownPosition;
+        nextFrame = -1;
         disc = rig::Disc();
         loaded = kResultNotReady;
     }
@@ -211,11 +222,29 @@ struct View {
 View g_view;             // used under the library's lock
 FlakySectors g_flaky;    // the reads of the flaky sectors so far, under the same lock
 
-// Whether nothing the view was read from has changed since.
-bool ViewStillCurrent(const View& view) {
+LONGLONG CounterNow() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);   // a clock read, no call into Wine's server
+    return now.QuadPart;
+}
+
+// Whether the key's change notification is due a look for a read from `first`.
+bool LookDue(const View& view, long first) {
+    if (view.nextFrame < 0 || first != view.nextFrame) return true;
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return (CounterNow() - view.lastLook) * 1000000 / frequency.QuadPart >= kLookIntervalMicroseconds;
+}
+
+// Whether nothing the view was read from has changed since; `first` is the frame a read
+// begins at, -1 for any other call.
+bool ViewStillCurrent(View& view, long first) {
     if (!view.current) return false;
-    HANDLE events[] = {view.rig.changed, view.parent.changed};
-    if (WaitForMultipleObjects(2, events, FALSE, 0) != WAIT_TIMEOUT) return false;
+    if (LookDue(view, first)) {
+        HANDLE events[] = {view.rig.changed, view.parent.changed};
+        if (WaitForMultipleObjects(2, events, FALSE, 0) != WAIT_TIMEOUT) return false;
+        view.lastLook = CounterNow();
+    }
     return view.loaded != kResultOk || (view.cue.Unchanged() && view.bin.Unchanged());
 }
 
@@ -240,11 +269,12 @@ void ReadView(View* view) {
     // for again at every call, as is the rig's key while it is missing.
     bool noDisc = !view->state.keyPresent || view->state.doorOpen || view->state.disc.empty();
     view->current = watched && (noDisc || (view->loaded == kResultOk && held));
+    view->lastLook = CounterNow();
 }
 
-// The view, read again when anything it was read from changed.
-View& CurrentView() {
-    if (!ViewStillCurrent(g_view)) ReadView(&g_view);
+// The view, read again when anything it was read from changed; `first` as above.
+View& CurrentView(long first = -1) {
+    if (!ViewStillCurrent(g_view, first)) ReadView(&g_view);
     return g_view;
 }
 
@@ -279,7 +309,10 @@ Result ReadBin(View* view, long first, long frames, uint8_t* data) {
 
 }  // namespace
 
-bool VirtualDrivePresent() { return ReadRigState().keyPresent; }
+bool VirtualDrivePresent() {
+    g_view.nextFrame = -1;   // the next read looks at the key again
+    return ReadRigState().keyPresent;
+}
 
 bool IsVirtualAddress(uint8_t hostAdapter, uint8_t target, uint8_t lun) {
     return hostAdapter == kVirtualHostAdapter && target == kVirtualTarget && lun == kVirtualLun;
@@ -307,9 +340,9 @@ Result VirtualReadToc(bool msf, Toc* toc) {
 }
 
 Result VirtualRead(TransferHeader* request, uint8_t* data) {
-    View& view = CurrentView();
-    Result result = view.loaded == kResultOk ? CheckRead(*request, view.disc.leadout) : view.loaded;
     long first = static_cast<long>(request->firstFrame), frames = static_cast<long>(request->frames);
+    View& view = CurrentView(first);
+    Result result = view.loaded == kResultOk ? CheckRead(*request, view.disc.leadout) : view.loaded;
     if (result == kResultOk && HitsRange(view.badSectors, first, frames)) result = kResultReadError;
     long binFirst = 0;
     if (result == kResultOk &&
@@ -323,6 +356,7 @@ Result VirtualRead(TransferHeader* request, uint8_t* data) {
     if (result == kResultOk) {
         g_flaky.ApplyToRead(view.state.flakySectors, first, frames, data);
         request->delivered = static_cast<uint32_t>(frames) * kFrameBytes;
+        view.nextFrame = first + frames;
     }
     if (result != kResultOk || EndsTrack(view.disc, first + frames)) view.Forget();
     return result;

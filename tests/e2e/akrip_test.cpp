@@ -204,6 +204,12 @@ TEST_F(AkripLibrary, BadSectorsTheTrayAndTheDiscAreReadAtEachCall) {
     rigstate::SetBadSectors("");
     EXPECT_EQ(Read(cd, 100, 26, &data), kOk);
     EXPECT_TRUE(data == Bin(100, 26));
+    // A rip under way (each read going on from the last) sees a change within a few
+    // milliseconds.
+    rigstate::SetBadSectors("130");
+    Sleep(10);
+    EXPECT_EQ(Read(cd, 126, 26, &data), kReadError);
+    rigstate::SetBadSectors("");
 
     uint8_t toc[804];
     rigstate::SetDoorOpen(true);
