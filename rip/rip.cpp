@@ -14,6 +14,9 @@
 // for a batch) says what was read and how it was checked.
 #include "rip.h"
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -43,6 +46,25 @@ const uint32_t kDataCapacity = kChunkFrames * kFrameBytes;   // 61,152 bytes
 const size_t kStreamBufferBytes = 1 << 20;
 
 void Tell(HWND hwnd, const char* text) { MessageBoxA(hwnd, text, kTitle, MB_OK); }
+
+// A stream on a new, empty file at `path` (one left there by an earlier rip is removed
+// first), or null. Made new rather than truncated as fopen does: on Linux file systems
+// (under Wine) a file truncated and written again is flushed to the disk when it is
+// closed, which would make the rip wait for the disk about as long as it read.
+FILE* CreateNewFile(const char* path) {
+    DeleteFileA(path);   // what fails here, the create reports
+    HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+    if (descriptor == -1) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    FILE* file = _fdopen(descriptor, "w+b");
+    if (!file) _close(descriptor);
+    return file;
+}
 
 void ShowProgress(HWND hwnd, const std::string& text) {
     SetPromptLine(hwnd, text.c_str(), false);
@@ -155,7 +177,7 @@ bool CopyTrack(HWND hwnd, HCDROM cd, const TrackToRip& rip) {
     char path[kFileNameText - 1] = {};   // at most 254 characters
     GetWindowTextA(g_app.songName, path, sizeof path);
     char part[kPathText] = {};
-    FILE* file = PartialFileName(path, part, sizeof part) ? fopen(part, "w+b") : nullptr;
+    FILE* file = PartialFileName(path, part, sizeof part) ? CreateNewFile(part) : nullptr;
     if (!file) {
         GlobalFree(memory);
         Tell(hwnd, "Error creating file");
