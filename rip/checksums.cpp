@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #if defined(__SSE2__)
@@ -67,7 +68,7 @@ ArWindow AccurateRipWindow(long trackFrames, bool firstTrack, bool lastTrack) {
 
 Sums SumFrame(const uint8_t* frame, long frameIndex, const ArWindow& window) {
     Sums sums;
-    sums.crc = static_cast<uint32_t>(crc32(0, frame, kAudioFrameBytes));
+    sums.crc = libdeflate_crc32(0, frame, kAudioFrameBytes);
     AddArShares(frame, frameIndex, window, &sums);
     return sums;
 }
@@ -113,7 +114,7 @@ TrackSummer::TrackSummer(long trackFrames, bool firstTrack, bool lastTrack)
     : window_(AccurateRipWindow(trackFrames, firstTrack, lastTrack)), cutter_([this](const uint8_t* frame) {
           if (frames_ % kBlockFrames == 0) blocks_.emplace_back();
           Sums& block = blocks_.back();
-          block.crc = static_cast<uint32_t>(crc32(block.crc, frame, kAudioFrameBytes));
+          block.crc = libdeflate_crc32(block.crc, frame, kAudioFrameBytes);
           AddArShares(frame, frames_++, window_, &block);
       }) {
     if (trackFrames > 0) blocks_.reserve(static_cast<size_t>((trackFrames + kBlockFrames - 1) / kBlockFrames));
