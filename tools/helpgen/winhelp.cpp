@@ -28,21 +28,21 @@ struct BTreeEntry {
     std::string data;
 };
 
-struct BTreeSpec {
+struct BTreeLayout {
     uint16_t pageSize;
     uint16_t flags;
     const char* structure;
 };
 
-constexpr BTreeSpec kDirectoryTree = {1024, 0x0402, "z4"};
-constexpr BTreeSpec kContextTree = {2048, 0x0002, "L4"};
-constexpr BTreeSpec kTitleTree = {2048, 0x0002, "Lz"};
-constexpr BTreeSpec kKeywordTree = {2048, 0x0002, "z24"};
+constexpr BTreeLayout kDirectoryTree = {1024, 0x0402, "z4"};
+constexpr BTreeLayout kContextTree = {2048, 0x0002, "L4"};
+constexpr BTreeLayout kTitleTree = {2048, 0x0002, "Lz"};
+constexpr BTreeLayout kKeywordTree = {2048, 0x0002, "z24"};
 
 // The header and pages of a B+ tree over `entries` (already in key order): leaf pages
 // chained both ways, then index levels up to one root page, whose entries name the
 // first key of each child after the first (the first child is the page's "previous").
-bool BuildBTree(const BTreeSpec& spec, const std::vector<BTreeEntry>& entries, std::string* out, std::string* error) {
+bool BuildBTree(const BTreeLayout& layout, const std::vector<BTreeEntry>& entries, std::string* out, std::string* error) {
     struct Child {
         uint16_t page;
         std::string firstKey;
@@ -56,7 +56,7 @@ bool BuildBTree(const BTreeSpec& spec, const std::vector<BTreeEntry>& entries, s
         Child child{static_cast<uint16_t>(pages.size()), next < entries.size() ? entries[next].key : ""};
         unsigned count = 0;
         while (next < entries.size() &&
-               page.Size() + entries[next].key.size() + entries[next].data.size() <= spec.pageSize) {
+               page.Size() + entries[next].key.size() + entries[next].data.size() <= layout.pageSize) {
             page.Add(entries[next].key);
             page.Add(entries[next].data);
             ++next, ++count;
@@ -65,7 +65,7 @@ bool BuildBTree(const BTreeSpec& spec, const std::vector<BTreeEntry>& entries, s
             *error = "a B+ tree entry larger than a page";
             return false;
         }
-        page.Put16(0, static_cast<unsigned>(spec.pageSize - page.Size()));
+        page.Put16(0, static_cast<unsigned>(layout.pageSize - page.Size()));
         page.Put16(2, count);
         level.push_back(child);
         pages.push_back(page);
@@ -82,11 +82,11 @@ bool BuildBTree(const BTreeSpec& spec, const std::vector<BTreeEntry>& entries, s
             page.U16(0), page.U16(0), page.U16(level[i].page);
             upper.push_back(Child{static_cast<uint16_t>(pages.size()), level[i].firstKey});
             unsigned count = 0;
-            for (++i; i < level.size() && page.Size() + level[i].firstKey.size() + 2 <= spec.pageSize; ++i, ++count) {
+            for (++i; i < level.size() && page.Size() + level[i].firstKey.size() + 2 <= layout.pageSize; ++i, ++count) {
                 page.Add(level[i].firstKey);
                 page.U16(level[i].page);
             }
-            page.Put16(0, static_cast<unsigned>(spec.pageSize - page.Size()));
+            page.Put16(0, static_cast<unsigned>(layout.pageSize - page.Size()));
             page.Put16(2, count);
             pages.push_back(page);
         }
@@ -99,9 +99,9 @@ bool BuildBTree(const BTreeSpec& spec, const std::vector<BTreeEntry>& entries, s
     }
     Bytes tree;
     tree.U16(kBTreeMagic);
-    tree.U16(spec.flags);
-    tree.U16(spec.pageSize);
-    std::string structure(spec.structure);
+    tree.U16(layout.flags);
+    tree.U16(layout.pageSize);
+    std::string structure(layout.structure);
     structure.resize(16, '\0');
     tree.Add(structure);
     tree.U16(0);                                     // must be zero
@@ -112,7 +112,7 @@ bool BuildBTree(const BTreeSpec& spec, const std::vector<BTreeEntry>& entries, s
     tree.U16(levels);
     tree.U32(static_cast<uint32_t>(entries.size()));
     for (Bytes& page : pages) {
-        page.PadTo(spec.pageSize);
+        page.PadTo(layout.pageSize);
         tree.Add(page.data);
     }
     *out = tree.data;
