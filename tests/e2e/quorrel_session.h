@@ -320,16 +320,7 @@ inline ::testing::AssertionResult TextsInPlace(const harness::Image& image, cons
 // A value of the program's own key (HKCU\Software\CD Quorrel): `text` as REG_SZ, or
 // removed when empty.
 inline void SetProgramValue(const char* name, const std::string& text) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\CD Quorrel", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return;
-    if (text.empty())
-        RegDeleteValueA(key, name);
-    else
-        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                       static_cast<DWORD>(text.size() + 1));
-    RegCloseKey(key);
+    harness::SetUserString("Software\\CD Quorrel", name, text);
 }
 
 // The AccurateRip database's entry for the disc of `cuePath` as the database holds it

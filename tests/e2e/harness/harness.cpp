@@ -141,6 +141,19 @@ bool WriteFile(const std::string& path, const std::string& contents) {
     return fclose(f) == 0 && ok;
 }
 
+void SetUserString(const char* key, const char* name, const std::string& value) {
+    HKEY handle = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    if (value.empty())
+        RegDeleteValueA(handle, name);
+    else
+        RegSetValueExA(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>(value.size() + 1));
+    RegCloseKey(handle);
+}
+
 bool RemoveTree(const std::string& path) {
     DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return true;

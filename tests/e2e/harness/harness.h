@@ -68,6 +68,9 @@ bool ReadFile(const std::string& path, std::string* contents);
 std::string ReadFileOrEmpty(const std::string& path);
 bool WriteFile(const std::string& path, const std::string& contents);
 bool RemoveTree(const std::string& path);               // true if it is gone afterwards
+// A REG_SZ value of a key under HKEY_CURRENT_USER (created when missing); an empty
+// `value` removes it.
+void SetUserString(const char* key, const char* name, const std::string& value);
 std::vector<std::string> ListFiles(const std::string& dir);  // plain names, sorted
 
 // ---- the Linux side (under Wine only) ----

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "harness.h"
+
 namespace rigstate {
 namespace {
 
@@ -15,16 +17,7 @@ HKEY OpenKey() {
     return key;
 }
 
-void SetString(const char* name, const std::string& value) {
-    HKEY key = OpenKey();
-    if (!key) return;
-    if (value.empty())
-        RegDeleteValueA(key, name);
-    else
-        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       static_cast<DWORD>(value.size() + 1));
-    RegCloseKey(key);
-}
+void SetString(const char* name, const std::string& value) { harness::SetUserString(kKey, name, value); }
 
 void SetDword(const char* name, DWORD value) {
     HKEY key = OpenKey();
