@@ -175,6 +175,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     harness::SetFailureHandler(Report);
+    harness::KeptKeys kept;   // the database's address and the read offset go back as they were
     int result = Run(argv);
     return result != 0 || g_failed ? (result ? result : 1) : 0;
 }

@@ -1,12 +1,6 @@
-# Cross-compiling toolchain: 32-bit Windows PE files with MinGW-w64 (posix threads,
-# so std::mutex and GoogleTest work), run under Wine by CTest.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiling toolchain: 32-bit Windows PE files (build/win32, the deliverable) with
+# MinGW-w64, run under Wine's 32-bit loader by CTest.
+set(QUORREL_MINGW_TRIPLE i686-w64-mingw32)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+set(QUORREL_WINE wine CACHE STRING "the Wine loader that runs this tree's programs")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)

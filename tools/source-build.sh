@@ -1,39 +1,53 @@
-# Shared by the scripts that build a library for 32-bit Windows from a Debian source
-# package pinned in the script (build-lame.sh, build-libdeflate.sh); sourced, not run.
-# apt-get verifies the package's files against the signed archive index; dpkg-source
-# applies Debian's patches. The library lands in OUT together with OUT/flags, which
-# names the version and flags it was built with, and is built again whenever those
-# differ from the caller's.
+# Shared by the scripts that build a library for Windows from a Debian source package
+# pinned in the script (build-lame.sh, build-libdeflate.sh); sourced, not run. Each
+# builds for one architecture: win32 (i686-w64-mingw32) or win64 (x86_64-w64-mingw32),
+# with the posix compilers. apt-get verifies the package's files against the signed
+# archive index; dpkg-source applies Debian's patches. The library lands in OUT
+# together with OUT/flags, which names the version, architecture and flags it was built
+# with, and is built again whenever those differ from the caller's.
 #
-# The caller sets PACKAGE (source package name), VERSION, STAMP and FILES (paths below
-# OUT that a finished build has), defines build_into INSTALL (run inside the unpacked
-# source, its output logged; it chains its steps with && so that it fails when one
-# fails) and then calls source_build "$@":
+#   SCRIPT ARCH OUT            build unless OUT is current
+#   SCRIPT --current ARCH OUT  exit 0 when OUT is current, 1 otherwise
 #
-#   SCRIPT OUT            build unless OUT is current
-#   SCRIPT --current OUT  exit 0 when OUT is current, 1 otherwise
+# The caller first calls source_build_args "$@", which sets ARCH, OUT, TRIPLE (the
+# compilers' prefix) and CHECK_ONLY; then it sets PACKAGE (source package name),
+# VERSION, STAMP and FILES (paths below OUT that a finished build has), defines
+# build_into INSTALL (run inside the unpacked source, its output logged; it chains its
+# steps with && so that it fails when one fails) and calls source_build.
+
+source_build_args() {
+    local usage="usage: $(basename "$0") [--current] win32|win64 OUT"
+    CHECK_ONLY=
+    if [ "${1:-}" = --current ]; then CHECK_ONLY=1; shift; fi
+    ARCH=${1:?$usage}
+    OUT=${2:?$usage}
+    case "$ARCH" in
+    win32) TRIPLE=i686-w64-mingw32 ;;
+    win64) TRIPLE=x86_64-w64-mingw32 ;;
+    *) echo "$usage" >&2; exit 2 ;;
+    esac
+}
 
 source_build_current() {
     local file
-    for file in "${FILES[@]}"; do [ -f "$1/$file" ] || return 1; done
-    [ "$(cat "$1/flags" 2>/dev/null)" = "$STAMP" ]
+    for file in "${FILES[@]}"; do [ -f "$OUT/$file" ] || return 1; done
+    [ "$(cat "$OUT/flags" 2>/dev/null)" = "$ARCH; $STAMP" ]
 }
 
 source_build() {
-    local script out work log
+    local script work log
     script=$(basename "$0")
-    if [ "${1:-}" = --current ]; then
-        source_build_current "${2:?usage: $script --current OUT}"
+    if [ -n "$CHECK_ONLY" ]; then
+        source_build_current
         exit
     fi
-    out=${1:?usage: $script OUT}
-    source_build_current "$out" && exit 0
+    source_build_current && exit 0
 
-    mkdir -p "$(dirname "$out")"
-    work=$(mktemp -d "$out.work.XXXXXX")
+    mkdir -p "$(dirname "$OUT")"
+    work=$(mktemp -d "$OUT.work.XXXXXX")
     # shellcheck disable=SC2064  # the folder is known now
     trap "rm -rf '$work'" EXIT
-    log="$work/../$(basename "$out").log"
+    log="$work/../$(basename "$OUT").log"
     {
         # Each step only after the last succeeded: set -e does not reach into a block
         # whose failure is handled.
@@ -43,11 +57,11 @@ source_build() {
             (cd "$work/src" && build_into "$work/install")
     } >"$log" 2>&1 || {
         tail -n 40 "$log" >&2
-        echo "$script: building $PACKAGE $VERSION failed (log: $log)" >&2
+        echo "$script: building $PACKAGE $VERSION for $ARCH failed (log: $log)" >&2
         exit 1
     }
-    printf '%s\n' "$STAMP" >"$work/install/flags"
-    rm -rf "$out"
-    mv "$work/install" "$out"
+    printf '%s\n' "$ARCH; $STAMP" >"$work/install/flags"
+    rm -rf "$OUT"
+    mv "$work/install" "$OUT"
     rm -f "$log"
 }

@@ -106,12 +106,22 @@ class Setup : public ::testing::Test {
 protected:
     // Wine's desktop process, which serves "PROGMAN", ends soon after the last program
     // with a window has: a program with a window of its own keeps it for the whole run.
+    // An installation the prefix had before (its folder and program group) is moved
+    // aside for the suite and put back after it.
     static void SetUpTestSuite() {
         keeper_ = new harness::Program;
         keeper_->Start(harness::BinPath("harness_fixture.exe"), harness::ExeDir());
         keeper_->WaitForWindow(fixture::kClass);
+        for (const std::string& path : {std::string("C:\\CDQuorrel"), StartMenuGroup()})
+            MoveFileA(path.c_str(), (path + kAside).c_str());
     }
-    static void TearDownTestSuite() { delete keeper_; }
+    static void TearDownTestSuite() {
+        for (const std::string& path : {std::string("C:\\CDQuorrel"), StartMenuGroup()})
+            if (harness::DirExists(path + kAside) && harness::RemoveTree(path))
+                MoveFileA((path + kAside).c_str(), path.c_str());
+        delete keeper_;
+    }
+    static constexpr char kAside[] = ".before-setup-test";
     static harness::Program* keeper_;
 
 

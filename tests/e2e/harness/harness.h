@@ -73,6 +73,33 @@ bool RemoveTree(const std::string& path);               // true if it is gone af
 void SetUserString(const char* key, const char* name, const std::string& value);
 std::vector<std::string> ListFiles(const std::string& dir);  // plain names, sorted
 
+// The keys under HKEY_CURRENT_USER that tests change (the rig's, the program's own, the
+// AutoRun policy), saved whole when made and put back as they were when destroyed.
+// Every test program keeps them so from its first test to its end; the harness's other
+// programs (bench and demo drivers) hold one in main.
+class KeptKeys {
+public:
+    KeptKeys();
+    ~KeptKeys();
+    KeptKeys(const KeptKeys&) = delete;
+    KeptKeys& operator=(const KeptKeys&) = delete;
+
+    struct Value {
+        std::string name;
+        DWORD type;
+        std::string data;
+    };
+    struct Key {
+        std::string path;           // below its parent
+        bool existed = true;
+        std::vector<Value> values;
+        std::vector<Key> subkeys;
+    };
+
+private:
+    std::vector<Key> keys_;
+};
+
 // ---- the Linux side (under Wine only) ----
 
 // The Unix path of a Windows path; "" when there is none (not under Wine).
