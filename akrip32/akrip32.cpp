@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "drives.h"
+#include "sense.h"
 #include "toc.h"
 
 namespace {
@@ -90,6 +91,15 @@ AKRIP32_API uint32_t __cdecl ReadTOC(HCDROM cd, Toc* toc) {
     return drive->isVirtual ? VirtualReadToc(drive->msfToc, toc) : ScsiReadToc(drive->scsi, drive->msfToc, toc);
 }
 
+AKRIP32_API uint32_t __cdecl ReadFullTOC(HCDROM cd, FullToc* toc) {
+    if (!toc) return kResultBadRequest;
+    std::memset(toc, 0, sizeof *toc);
+    std::lock_guard<std::mutex> hold(g_library.lock);
+    OpenDrive* drive = Find(cd);
+    if (!drive) return kResultBadRequest;
+    return drive->isVirtual ? VirtualReadFullToc(toc) : ScsiReadFullToc(drive->scsi, toc);
+}
+
 AKRIP32_API uint32_t __cdecl ReadCDAudioLBA(HCDROM cd, TransferHeader* buffer) {
     if (!buffer) return kResultBadRequest;
     buffer->delivered = 0;
@@ -97,12 +107,12 @@ AKRIP32_API uint32_t __cdecl ReadCDAudioLBA(HCDROM cd, TransferHeader* buffer) {
     uint8_t* data = reinterpret_cast<uint8_t*>(buffer + 1);
     std::lock_guard<std::mutex> hold(g_library.lock);
     OpenDrive* drive = Find(cd);
-    Result result = !drive             ? kResultBadRequest
-                    : drive->isVirtual ? VirtualRead(buffer, data)
-                                       : ScsiRead(drive->scsi, buffer, data);
-    if (result != kResultOk) buffer->delivered = 0;
-    buffer->status = result;
-    return result;
+    uint32_t status = !drive             ? kResultBadRequest
+                      : drive->isVirtual ? VirtualRead(buffer, data)
+                                         : ScsiRead(drive->scsi, buffer, data);
+    if (StatusResult(status) != kResultOk) buffer->delivered = 0;
+    buffer->status = status;
+    return StatusResult(status);
 }
 
 AKRIP32_API int __cdecl CloseCDHandle(HCDROM cd) {

@@ -11,12 +11,17 @@
 //                            MSF (v != 0, the default) or LBA (v == 0) addresses for
 //                            ReadTOC. kResultOk, or a failure code.
 //   ReadTOC(cd, toc)         reads the disc's table of contents (MMC READ TOC format 0).
+//   ReadFullTOC(cd, toc)     reads the full table of contents (format 2: sessions, and
+//                            each session's lead-out).
 //   ReadCDAudioLBA(cd, buf)  reads the buffer's frames into its data area; sets the
 //                            delivered byte count, the offset and the status word.
 //   CloseCDHandle(cd)        ends the handle; 1, or 0 for a handle that is not open.
 //
-// ReadTOC and ReadCDAudioLBA return kResultOk (1) on success and another Result on
-// failure; nothing is written beyond a record or beyond the data area's capacity.
+// ReadTOC, ReadFullTOC and ReadCDAudioLBA return kResultOk (1) on success. On failure
+// ReadCDAudioLBA returns the Result, and the status word of the buffer holds it with
+// the drive's sense (sense.h: StatusResult, StatusSense); ReadTOC and ReadFullTOC
+// return such a status word. Nothing is written beyond a record or beyond the data
+// area's capacity.
 #pragma once
 
 #include <stdint.h>
@@ -35,5 +40,6 @@ AKRIP32_API uint32_t __cdecl GetCDList(akrip::DriveList* list);
 AKRIP32_API HCDROM __cdecl GetCDHandle(akrip::HandleRequest* request);
 AKRIP32_API uint32_t __cdecl ModifyCDParms(HCDROM cd, int parameter, uint32_t value);
 AKRIP32_API uint32_t __cdecl ReadTOC(HCDROM cd, akrip::Toc* toc);
+AKRIP32_API uint32_t __cdecl ReadFullTOC(HCDROM cd, akrip::FullToc* toc);
 AKRIP32_API uint32_t __cdecl ReadCDAudioLBA(HCDROM cd, akrip::TransferHeader* buffer);
 AKRIP32_API int __cdecl CloseCDHandle(HCDROM cd);

@@ -7,13 +7,15 @@ namespace akrip {
 
 // ---- the virtual audio rig's drive (virtualdrive.cpp) ----
 
-// The rig's drive exists while its registry key does; its SCSI address is fixed.
+// The rig's drive exists while its registry key does and the rig does not offer its
+// emulated drive instead (value Drive); its SCSI address is fixed.
 bool VirtualDrivePresent();
 bool IsVirtualAddress(uint8_t hostAdapter, uint8_t target, uint8_t lun);
 void DescribeVirtualDrive(DriveRecord* record);
-// Both see the rig's state and disc as they are now: the tray, the disc, the bad
+// They see the rig's state and disc as they are now: the tray, the disc, the bad
 // sectors. Call them under the library's lock.
 Result VirtualReadToc(bool msf, Toc* toc);
+Result VirtualReadFullToc(FullToc* toc);
 Result VirtualRead(TransferHeader* request, uint8_t* data);
 // Lets go of the disc (its files stay open between the reads of a track) once no handle
 // names the drive.
@@ -24,12 +26,15 @@ void ReleaseVirtualDisc();
 struct ScsiDrive;
 
 // Fills up to `room` records with the CD-ROM drives that answer with a SCSI address
-// (the virtual drive's address excluded); returns how many.
+// (the virtual drive's address excluded), then those that refuse the access reading
+// needs (kDriveRefused); returns how many.
 int ListScsiDrives(DriveRecord* records, int room);
 // The drive at that address, opened; null when there is none.
 ScsiDrive* OpenScsiDrive(uint8_t hostAdapter, uint8_t target, uint8_t lun);
 void CloseScsiDrive(ScsiDrive* drive);
-Result ScsiReadToc(ScsiDrive* drive, bool msf, Toc* toc);
-Result ScsiRead(ScsiDrive* drive, TransferHeader* request, uint8_t* data);
+// These return a status word (sense.h): the result, and the sense of a drive's refusal.
+uint32_t ScsiReadToc(ScsiDrive* drive, bool msf, Toc* toc);
+uint32_t ScsiReadFullToc(ScsiDrive* drive, FullToc* toc);
+uint32_t ScsiRead(ScsiDrive* drive, TransferHeader* request, uint8_t* data);
 
 }  // namespace akrip

@@ -1,5 +1,7 @@
 // The virtual audio rig's drive: the disc is the CUE/BIN that the rig's registry key
-// names (HKCU\Software\VirtualAudioRig, value Disc). A disc change, an opened tray
+// names (HKCU\Software\VirtualAudioRig, value Disc). It is there while the key is, unless
+// the rig offers its emulated drive instead (value Drive "emulated"), which is met as a
+// real drive is. A disc change, an opened tray
 // (DoorOpen) or new fault injection (BadSectors, FlakySectors) shows at the next call (a
 // rip under way sees it within two milliseconds, see below), and so does a CUE or BIN
 // written anew under the same name. Frames come straight from the BIN: LBA n
@@ -28,6 +30,7 @@
 
 #include "disc.h"
 #include "drives.h"
+#include "mmc.h"
 #include "requests.h"
 #include "toc.h"
 
@@ -42,6 +45,7 @@ const uint8_t kVirtualLun = 0;
 
 struct RigState {
     bool keyPresent = false;
+    bool emulatedDrive = false;   // the rig offers its emulated drive, not this one
     bool doorOpen = false;
     std::string disc;         // Windows path of the CUE, "" for no disc
     std::string badSectors;   // fault injection: LBAs whose reads fail
@@ -73,6 +77,7 @@ RigState ReadRigValues(HKEY key) {
     state.disc = ReadString(key, "Disc");
     state.badSectors = ReadString(key, "BadSectors");
     state.flakySectors = ReadString(key, "FlakySectors");
+    state.emulatedDrive = ReadString(key, "Drive") == "emulated";
     return state;
 }
 
@@ -84,10 +89,10 @@ RigState ReadRigState() {
     return state;
 }
 
-// The disc in the drive; kResultNotReady without key, with the tray open, without a
-// disc or with one that does not load.
+// The disc in the drive; kResultNotReady without key, with the emulated drive offered
+// instead, with the tray open, without a disc or with one that does not load.
 Result LoadCurrentDisc(const RigState& state, rig::Disc* disc) {
-    if (!state.keyPresent || state.doorOpen || state.disc.empty()) return kResultNotReady;
+    if (!state.keyPresent || state.emulatedDrive || state.doorOpen || state.disc.empty()) return kResultNotReady;
     std::string error;
     if (!rig::LoadDisc(state.disc, disc, &error)) {
         std::string line = "AKrip32: the virtual drive cannot read its disc: " + error + "\n";
@@ -267,7 +272,7 @@ void ReadView(View* view) {
                view->bin.size == static_cast<uint64_t>(lastBinFrame + 1) * kFrameBytes;
     // A disc that failed to load, or whose files are not as they were read, is looked
     // for again at every call, as is the rig's key while it is missing.
-    bool noDisc = !view->state.keyPresent || view->state.doorOpen || view->state.disc.empty();
+    bool noDisc = !view->state.keyPresent || view->state.emulatedDrive || view->state.doorOpen || view->state.disc.empty();
     view->current = watched && (noDisc || (view->loaded == kResultOk && held));
     view->lastLook = CounterNow();
 }
@@ -311,7 +316,8 @@ Result ReadBin(View* view, long first, long frames, uint8_t* data) {
 
 bool VirtualDrivePresent() {
     g_view.nextFrame = -1;   // the next read looks at the key again
-    return ReadRigState().keyPresent;
+    RigState state = ReadRigState();
+    return state.keyPresent && !state.emulatedDrive;
 }
 
 bool IsVirtualAddress(uint8_t hostAdapter, uint8_t target, uint8_t lun) {
@@ -335,6 +341,17 @@ Result VirtualReadToc(bool msf, Toc* toc) {
     if (result == kResultOk)
         result = BuildToc(view.disc.trackStarts, view.disc.leadout, msf, toc, view.disc.dataTracks) ? kResultOk
                                                                                                      : kResultReadError;
+    view.Forget();
+    return result;
+}
+
+Result VirtualReadFullToc(FullToc* toc) {
+    View& view = CurrentView();
+    Result result = view.loaded;
+    std::vector<uint8_t> answer;
+    if (result == kResultOk)
+        result = rig::mmc::TocAnswer(view.disc, 2, true, 0, &answer) ? kResultOk : kResultReadError;
+    if (result == kResultOk) std::memcpy(toc->bytes, answer.data(), std::min(answer.size(), sizeof toc->bytes));
     view.Forget();
     return result;
 }

@@ -16,6 +16,12 @@
 //
 // Notifications: as the native driver, a play that reaches its end posts nothing; its
 // notify stays pending until a later command supersedes or aborts it.
+//
+// While the rig offers its emulated drive (value Drive "emulated"), the cdaudio type is
+// Windows' own: from the load of this driver to its unload, every message goes to
+// Wine's MCI CD driver (mcicda.dll), which meets the emulated drive through the CD-ROM
+// class driver's requests, as on a PC. The choice is made when winmm loads the driver
+// (at the first open of cdaudio) and holds until it unloads it (at the last close).
 #include "mcidriver.h"
 
 #include <strsafe.h>
@@ -32,16 +38,6 @@ struct CdDevice {
 };
 
 const wchar_t kProductName[] = L"Virtual Audio Rig CD-ROM";
-
-// The drive as the model's arithmetic wants it.
-rig::Disc DiscOf(const RigDrive& drive) {
-    rig::Disc disc;
-    disc.trackStarts.assign(drive.trackStarts, drive.trackStarts + drive.trackCount);
-    disc.sessions.assign(drive.trackSessions, drive.trackSessions + drive.trackCount);
-    for (int k = 0; k < drive.trackCount; ++k) disc.dataTracks.push_back(drive.dataTracks[k] != 0);
-    disc.leadout = drive.leadout;
-    return disc;
-}
 
 bool IsReady(const RigDrive& drive) { return !drive.doorOpen && drive.discLoaded; }
 
@@ -138,9 +134,10 @@ LRESULT OnClose(CdDevice* dev, DWORD flags, MCI_GENERIC_PARMS* parms) {
 }
 
 LRESULT StatusLength(CdDevice* dev, const RigDrive& drive, DWORD flags, MCI_STATUS_PARMS* parms) {
-    if (!(flags & MCI_TRACK)) return EncodeLength(dev->timeFormat, rig::DiscLengthFrames(DiscOf(drive)), &parms->dwReturn);
+    if (!(flags & MCI_TRACK))
+        return EncodeLength(dev->timeFormat, rig::DiscLengthFrames(rig::DiscOfDrive(drive)), &parms->dwReturn);
     if (parms->dwTrack < 1 || parms->dwTrack > static_cast<DWORD>(drive.trackCount)) return MCIERR_OUTOFRANGE;
-    long frames = rig::TrackLengthFrames(DiscOf(drive), static_cast<int>(parms->dwTrack));
+    long frames = rig::TrackLengthFrames(rig::DiscOfDrive(drive), static_cast<int>(parms->dwTrack));
     return EncodeLength(dev->timeFormat, frames, &parms->dwReturn);
 }
 
@@ -156,7 +153,7 @@ LRESULT StatusPosition(CdDevice* dev, const RigDrive& drive, DWORD flags, MCI_ST
         RigGetPlay(&play);
         lba = play.position;
     }
-    return EncodePosition(dev->timeFormat, DiscOf(drive), lba, &parms->dwReturn);
+    return EncodePosition(dev->timeFormat, rig::DiscOfDrive(drive), lba, &parms->dwReturn);
 }
 
 // Answers the items that need a disc in a closed drive.
@@ -251,7 +248,7 @@ LRESULT OnSeek(CdDevice* dev, DWORD flags, MCI_SEEK_PARMS* parms) {
         lba = drive.trackStarts[0];
     } else if (flags & MCI_SEEK_TO_END) {
         lba = drive.leadout - 1;
-    } else if (!DecodePosition(dev->timeFormat, DiscOf(drive), parms->dwTo, &lba) || !OnDisc(drive, lba)) {
+    } else if (!DecodePosition(dev->timeFormat, rig::DiscOfDrive(drive), parms->dwTo, &lba) || !OnDisc(drive, lba)) {
         return MCIERR_OUTOFRANGE;
     }
     dev->notify.Abort(dev->id);
@@ -265,7 +262,7 @@ LRESULT OnPlay(CdDevice* dev, DWORD flags, MCI_PLAY_PARMS* parms) {
     RigDrive drive;
     RigReadDrive(&drive);
     if (!IsReady(drive)) return MCIERR_DEVICE_NOT_READY;
-    rig::Disc disc = DiscOf(drive);
+    rig::Disc disc = rig::DiscOfDrive(drive);
     RigPlay play;
     RigGetPlay(&play);
     long from = play.position, to = drive.leadout - 1;
@@ -362,9 +359,42 @@ LRESULT OnCommand(CdDevice* dev, UINT msg, DWORD flags, LPARAM parms) {
 
 void ReleaseNothing(CdDevice*) {}
 
+// Windows' own MCI CD driver, while the rig offers its emulated drive.
+struct SystemDriver {
+    HMODULE module = nullptr;
+    DRIVERPROC proc = nullptr;
+};
+SystemDriver g_system;
+
+// At the driver's load: whether the system's driver takes the cdaudio type this time.
+// False when it should and cannot be loaded (the load then fails: the rig's own answers
+// would pass for the system's).
+bool ChooseDriver() {
+    RigDrive drive;
+    RigReadDrive(&drive);
+    if (!drive.emulatedDrive) return true;
+    g_system.module = LoadLibraryA("mcicda.dll");
+    if (g_system.module)
+        g_system.proc =
+            reinterpret_cast<DRIVERPROC>(reinterpret_cast<void*>(GetProcAddress(g_system.module, "DriverProc")));
+    if (g_system.proc) return true;
+    if (g_system.module) FreeLibrary(g_system.module);
+    g_system = SystemDriver();
+    return false;
+}
+
 }  // namespace
 
 extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR driver, UINT msg, LPARAM lParam1, LPARAM lParam2) {
+    if (msg == DRV_LOAD && !ChooseDriver()) return 0;
+    if (g_system.proc) {
+        LRESULT result = g_system.proc(id, driver, msg, lParam1, lParam2);
+        if (msg == DRV_FREE) {
+            FreeLibrary(g_system.module);
+            g_system = SystemDriver();
+        }
+        return result;
+    }
     return rig::DriverMessage<CdDevice, MCI_DEVTYPE_CD_AUDIO, ReleaseNothing, OnCommand>(id, driver, msg, lParam1,
                                                                                          lParam2);
 }

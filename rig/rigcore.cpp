@@ -97,7 +97,10 @@ void RefreshDisc(const std::string& cuePath) {
         cache.disc = disc;
         cache.bin = StampOf(disc.binPath);
         cache.lastReason.clear();
-        if (!sameDisc) ResetPlay();
+        if (!sameDisc) {
+            ++cache.serial;
+            ResetPlay();
+        }
         return;
     }
     cache.failedAt = GetTickCount();
@@ -174,6 +177,9 @@ RIGCORE_API void RigReadDrive(RigDrive* drive) {
     std::memset(drive, 0, sizeof *drive);
     drive->doorOpen = ReadDword(key, "DoorOpen") != 0;
     drive->driveBusy = ReadDword(key, "DriveBusy") != 0;
+    char offered[16];
+    ReadString(key, "Drive", offered, sizeof offered);
+    drive->emulatedDrive = strcmp(offered, "emulated") == 0;
     ReadString(key, "Disc", disc, sizeof disc);
     ReadString(key, "LineIn", drive->lineIn, sizeof drive->lineIn);
     if (key) RegCloseKey(key);
@@ -191,6 +197,8 @@ RIGCORE_API void RigReadDrive(RigDrive* drive) {
         drive->dataTracks[k] = cache.disc.IsData(k + 1);
     }
     drive->leadout = static_cast<int32_t>(cache.disc.leadout);
+    drive->discSerial = cache.serial;
+    snprintf(drive->binPath, sizeof drive->binPath, "%s", cache.disc.binPath.c_str());
 }
 
 RIGCORE_API void RigSetDoorOpen(int open) {

@@ -34,6 +34,9 @@ typedef struct RigDrive {
     int32_t trackSessions[RIG_MAX_TRACKS]; // session of track k (from 1) at [k - 1]
     int32_t dataTracks[RIG_MAX_TRACKS];    // track k is a data track at [k - 1]
     int32_t leadout;                       // first LBA after the last frame
+    int32_t discSerial;                    // another number each time another disc (or the same one anew) loads
+    int32_t emulatedDrive;                 // the rig offers its emulated drive (value Drive "emulated")
+    char binPath[260];                     // the loaded disc's BIN, "" without one
     char lineIn[260];                      // the line input's WAV path, "" for silence
 } RigDrive;
 
@@ -79,4 +82,21 @@ RIGCORE_API void RigCdOutput(int64_t origin, int64_t first, int32_t count, int16
 
 #ifdef __cplusplus
 }
+
+#include "disc.h"
+
+namespace rig {
+
+// The loaded disc of a drive record, as the model's arithmetic wants it.
+inline Disc DiscOfDrive(const RigDrive& drive) {
+    Disc disc;
+    disc.binPath = drive.binPath;
+    disc.trackStarts.assign(drive.trackStarts, drive.trackStarts + drive.trackCount);
+    disc.sessions.assign(drive.trackSessions, drive.trackSessions + drive.trackCount);
+    for (int k = 0; k < drive.trackCount; ++k) disc.dataTracks.push_back(drive.dataTracks[k] != 0);
+    disc.leadout = drive.leadout;
+    return disc;
+}
+
+}  // namespace rig
 #endif

@@ -25,6 +25,7 @@ struct DiscCache {
     FileStamp cue, bin;
     bool loaded = false;
     rig::Disc disc;
+    int32_t serial = 0;        // counts the loads of another disc
     unsigned long failedAt = 0;   // GetTickCount of the last failed load
     std::string lastReason;    // the last failure reported (each is reported once)
 };

@@ -25,6 +25,8 @@ enum Result : uint32_t {
     kResultBadRequest = 3,       // unknown handle, frames outside the disc, buffer too small
     kResultReadError = 4,        // the drive could not read a frame of the request
     kResultUnsupported = 5,      // a parameter or read method this drive does not offer
+    kResultMediumChanged = 6,    // the drive reported another disc since the table of contents was read
+    kResultDriveError = 7,       // the drive refused the command for another reason (its sense in the status word)
 };
 
 // ModifyCDParms parameters.
@@ -41,8 +43,14 @@ struct DriveRecord {
     char vendor[9];        // INQUIRY vendor, product and revision, terminated
     char product[17];
     char revision[5];
-    char description[86];  // "D: vendor product", terminated
+    char description[85];  // "D: vendor product", terminated
+    uint8_t state;         // kDriveUsable, or kDriveRefused: listed, but no handle is given for it
 };
+
+// A drive that refuses the access reading needs: to be opened for reading and writing,
+// or SCSI pass-through (as Windows refuses both to a user without the rights).
+constexpr uint8_t kDriveUsable = 0;
+constexpr uint8_t kDriveRefused = 1;
 
 // The drive list: 970 bytes. `capacity` is the caller's limit on entries (0 or more
 // than kMaxDrives: all that fit); `count` is set by the library.
@@ -90,6 +98,12 @@ struct TransferHeader {
     uint32_t delivered;    // bytes the library put there
     uint32_t status;       // a Result
     uint32_t offset;       // where the delivered bytes begin within the data area
+};
+
+// The full table of contents: the drive's answer to MMC READ TOC format 2 as it gave
+// it (the length field, big-endian, counts the bytes after itself), up to its size.
+struct FullToc {
+    uint8_t bytes[2048];
 };
 
 #pragma pack(pop)

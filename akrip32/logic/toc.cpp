@@ -69,20 +69,38 @@ bool IsDataTrack(const Toc& toc, int track) {
     return k >= 0 && IsData(toc.descriptors[k]);
 }
 
-bool TrackSpan(const Toc& toc, int track, long* start, long* frames) {
+bool TrackSpan(const Toc& toc, int track, long* start, long* frames, long firstSessionLeadout) {
     int k = FindDescriptor(toc, track);
     if (k < 0 || static_cast<size_t>(k) + 1 >= PresentDescriptors(toc)) return false;
     const TocDescriptor& next = toc.descriptors[k + 1];
     uint32_t first = DescriptorAddress(toc.descriptors[k]);
     uint32_t end = DescriptorAddress(next);
     if (!IsData(toc.descriptors[k]) && next.track != kLeadoutTrack && IsData(next)) {
-        if (end < static_cast<uint32_t>(kSessionGapFrames)) return false;
-        end -= static_cast<uint32_t>(kSessionGapFrames);
+        if (firstSessionLeadout > static_cast<long>(first) && static_cast<uint32_t>(firstSessionLeadout) < end) {
+            end = static_cast<uint32_t>(firstSessionLeadout);
+        } else {
+            if (end < static_cast<uint32_t>(kSessionGapFrames)) return false;
+            end -= static_cast<uint32_t>(kSessionGapFrames);
+        }
     }
     if (end <= first || end - first > static_cast<uint32_t>(kMaxWavFrames)) return false;
     *start = static_cast<long>(first);
     *frames = static_cast<long>(end - first);
     return true;
+}
+
+bool FirstSessionLeadout(const uint8_t* fullToc, size_t size, long* lba) {
+    if (size < 4) return false;
+    size_t length = static_cast<size_t>(fullToc[0]) << 8 | fullToc[1];
+    size_t end = length + 2 < size ? length + 2 : size;
+    for (size_t at = 4; at + 11 <= end; at += 11) {
+        const uint8_t* d = fullToc + at;
+        if (d[0] != 1 || d[3] != 0xA2 || (d[1] >> 4) != 1) continue;
+        if (d[9] >= 60 || d[10] >= 75) return false;
+        *lba = (static_cast<long>(d[8]) * 60 + d[9]) * 75 + d[10] - kPregapFrames;
+        return *lba > 0;
+    }
+    return false;
 }
 
 }  // namespace akrip

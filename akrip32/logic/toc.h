@@ -25,11 +25,17 @@ bool IsDataTrack(const Toc& toc, int track);
 
 // The frame range of `track` in a table of contents holding LBAs: its start and the
 // frames up to the next descriptor (the next track or the lead-out); an audio track
-// followed by a data track ends a session gap earlier, where its session's audio ends.
+// followed by a data track ends where its session's audio ends: at
+// `firstSessionLeadout` when the full table of contents gave it (0: unknown) and the
+// data track lies beyond it, else a session gap before the data track.
 // Descriptors are found by their track numbers, within the length the header gives.
 // False when the track is not there, has nothing after it, ends before it starts or
 // where it starts (no frame to rip), or is too long for a WAV file.
-bool TrackSpan(const Toc& toc, int track, long* start, long* frames);
+bool TrackSpan(const Toc& toc, int track, long* start, long* frames, long firstSessionLeadout = 0);
+
+// The lead-out of the first session in a full table of contents (its point A2, MSF):
+// false when the answer holds none within its length and `size`.
+bool FirstSessionLeadout(const uint8_t* fullToc, size_t size, long* lba);
 
 // Frames a WAV file's 32-bit sizes can hold.
 constexpr long kMaxWavFrames = static_cast<long>((0xFFFFFFFFul - 36) / kFrameBytes);

@@ -1,8 +1,10 @@
-// AKrip32.dll through its six exports, as a program loads it: the drive list with the
+// AKrip32.dll through its exports, as a program loads it: the drive list with the
 // rig's virtual drive first, the table of contents of a generated disc, raw reads that
 // are the BIN's bytes, and the rig's state (bad sectors, tray, disc, the key itself)
-// read afresh at every call. The records are handled as plain bytes here, so their
-// layout is checked too.
+// read afresh at every call. Then the rig's emulated drive, met as a real drive through
+// SCSI pass-through: its name, its tables of contents against cd-info's on the image,
+// its read offset, and the sense of its faults as the library carries them. The
+// records are handled as plain bytes here, so their layout is checked too.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -11,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "cdinfo_rows.h"
 #include "disc.h"
 #include "discgen.h"
 #include "harness.h"
@@ -20,7 +23,7 @@ namespace {
 
 const uint32_t kSeed = 11;
 const uint32_t kFrame = 2352;
-const uint32_t kOk = 1, kNotReady = 2, kBadRequest = 3, kReadError = 4;
+const uint32_t kOk = 1, kNotReady = 2, kBadRequest = 3, kReadError = 4, kMediumChanged = 6, kDriveError = 7;
 
 struct Library {
     HMODULE module = nullptr;
@@ -28,6 +31,7 @@ struct Library {
     uint32_t(__cdecl* getCdHandle)(uint8_t*) = nullptr;
     uint32_t(__cdecl* modifyCdParms)(uint32_t, int, uint32_t) = nullptr;
     uint32_t(__cdecl* readToc)(uint32_t, uint8_t*) = nullptr;
+    uint32_t(__cdecl* readFullToc)(uint32_t, uint8_t*) = nullptr;
     uint32_t(__cdecl* readCdAudioLba)(uint32_t, uint8_t*) = nullptr;
     int(__cdecl* closeCdHandle)(uint32_t) = nullptr;
 };
@@ -53,6 +57,7 @@ protected:
         ASSERT_TRUE(Bind(lib_.module, "GetCDHandle", &lib_.getCdHandle));
         ASSERT_TRUE(Bind(lib_.module, "ModifyCDParms", &lib_.modifyCdParms));
         ASSERT_TRUE(Bind(lib_.module, "ReadTOC", &lib_.readToc));
+        ASSERT_TRUE(Bind(lib_.module, "ReadFullTOC", &lib_.readFullToc));
         ASSERT_TRUE(Bind(lib_.module, "ReadCDAudioLBA", &lib_.readCdAudioLba));
         ASSERT_TRUE(Bind(lib_.module, "CloseCDHandle", &lib_.closeCdHandle));
     }
@@ -61,10 +66,11 @@ protected:
         rigstate::Reset();
     }
 
-    // Writes a disc into the scratch folder and puts it into the drive; its model.
-    rig::Disc Insert(const std::vector<long>& frames, const std::string& name = "disc") {
+    // Writes a disc into the scratch folder (a CD-Extra with `dataFrames` of data) and
+    // puts it into the drive; its model.
+    rig::Disc Insert(const std::vector<long>& frames, const std::string& name = "disc", long dataFrames = 0) {
         std::string cue = harness::JoinPath(dir_, name + ".cue"), error;
-        EXPECT_TRUE(discgen::WriteDisc(cue, frames, kSeed, &error)) << error;
+        EXPECT_TRUE(discgen::WriteDisc(cue, frames, kSeed, &error, dataFrames)) << error;
         rig::Disc disc;
         EXPECT_TRUE(rig::LoadDisc(cue, &disc, &error)) << error;
         rigstate::SetDisc(cue);
@@ -116,6 +122,14 @@ protected:
         std::string bin;
         EXPECT_TRUE(harness::ReadFile(harness::JoinPath(dir_, "disc.bin"), &bin));
         return bin.substr(static_cast<size_t>(first) * kFrame, static_cast<size_t>(frames) * kFrame);
+    }
+    // Reads `frames` frames from `first` in reads of 26, as a rip does; "" when one fails.
+    std::string ReadRange(uint32_t cd, uint32_t first, uint32_t frames) {
+        std::string all, chunk;
+        for (uint32_t at = first; at < first + frames; at += 26)
+            if (Read(cd, at, std::min<uint32_t>(26, first + frames - at), &chunk) != kOk) return "";
+            else all += chunk;
+        return all;
     }
 
     Library lib_;
@@ -270,6 +284,150 @@ TEST_F(AkripLibrary, WithoutTheRigKeyThereIsNoVirtualDrive) {
     uint8_t toc[804];
     EXPECT_EQ(lib_.readToc(cd, toc), kNotReady) << "the open handle reads no disc";
     lib_.closeCdHandle(cd);
+}
+
+// ---- the emulated drive ----
+
+class EmulatedDrive : public AkripLibrary {
+protected:
+    void SetUp() override {
+        AkripLibrary::SetUp();
+        rigstate::OfferEmulatedDrive(true);
+    }
+    // The sense of a status word: "K/AS/AQ".
+    static std::string SenseOf(uint32_t status) {
+        char text[16];
+        snprintf(text, sizeof text, "%X/%02X/%02X", status >> 8 & 0xF, status >> 16 & 0xFF, status >> 24);
+        return text;
+    }
+};
+
+// The drive lists as a real one (no virtual drive beside it) with the name the rig
+// gives it; its table of contents is the one cd-info reads from the image (the data
+// track of a CD-Extra lies a session gap further on the disc than in the BIN), and its
+// full table of contents ends the first session there; its read offset shifts what it
+// delivers.
+TEST_F(EmulatedDrive, IsARealDriveWithTheImagesTocAndItsOwnReadOffset) {
+    Insert({100, 131}, "disc", 40);
+    rigstate::SetString("DriveInquiry", "QUORREL, TEST DRIVE, 2.5");
+    std::vector<uint8_t> list = DriveList();
+    ASSERT_EQ(list[1], 1) << "the virtual drive is listed beside the emulated one";
+    const char* record = reinterpret_cast<const char*>(&list[2]);
+    EXPECT_EQ(record[3], 'Q');
+    EXPECT_STREQ(record + 4, "QUORREL");
+    EXPECT_STREQ(record + 13, "TEST DRIVE");
+    EXPECT_STREQ(record + 30, "2.5");
+    EXPECT_EQ(list[2 + 120], 0) << "the drive is usable";
+    uint32_t cd = Handle(list);
+    ASSERT_NE(cd, 0u);
+    lib_.modifyCdParms(cd, 36, 0);
+    uint8_t toc[804];
+    ASSERT_EQ(lib_.readToc(cd, toc), kOk) << "the unit attention of the disc's arrival is read past";
+
+    int code = -1;
+    const std::string cue = harness::JoinPath(dir_, "disc.cue"), out = harness::JoinPath(dir_, "cd-info.txt");
+    ASSERT_TRUE(harness::RunUnixShell(cdinfo::Command("'" + harness::UnixPath(cue) + "'") + " > '" +
+                                          harness::UnixPath(out) + "'",
+                                      dir_, &code));
+    ASSERT_EQ(code, 0) << harness::ReadFileOrEmpty(out);
+    std::vector<cdinfo::Row> rows = cdinfo::ParseTrackList(harness::ReadFileOrEmpty(out));
+    ASSERT_EQ(rows.size(), 4u) << harness::ReadFileOrEmpty(out);
+    EXPECT_EQ(toc[3], 3);
+    for (int k = 0; k < 4; ++k) {
+        long gap = k >= 2 ? 11400 : 0;   // the data track and the lead-out lie in the second session
+        EXPECT_EQ(toc[4 + 8 * k + 2], k < 3 ? k + 1 : 0xAA);
+        EXPECT_EQ(BigEndian(&toc[8 + 8 * k]), static_cast<uint32_t>(rows[k].lsn + gap)) << "descriptor " << k;
+        EXPECT_EQ((toc[4 + 8 * k + 1] & 4) != 0, rows[k].type == "data" || k == 3) << "control of " << k;
+    }
+    EXPECT_EQ(rows[2].type, "data");
+    uint8_t full[2048];
+    ASSERT_EQ(lib_.readFullToc(cd, full), kOk);
+    int sessions = 0;
+    for (size_t at = 4; at + 11 <= 2u + (full[0] << 8 | full[1]); at += 11)
+        if (full[at + 3] == 0xA2) {
+            ++sessions;
+            long leadout = (full[at + 8] * 60 + full[at + 9]) * 75 + full[at + 10] - 150;
+            EXPECT_EQ(leadout, full[at] == 1 ? rows[2].lsn : rows[3].lsn + 11400) << "session " << int(full[at]);
+        }
+    EXPECT_EQ(sessions, 2);
+
+    // +6 samples: the drive delivers each sample 6 places early, silence before the disc.
+    rigstate::SetNumber("DriveReadOffset", 6);
+    EXPECT_TRUE(ReadRange(cd, 100, 131) == Bin(100, 131).insert(0, Bin(99, 1).substr(kFrame - 24)).substr(0, 131 * kFrame));
+    std::string first;
+    ASSERT_EQ(Read(cd, 0, 1, &first), kOk);
+    EXPECT_TRUE(first == std::string(24, '\0') + Bin(0, 1).substr(0, kFrame - 24));
+    std::string data;
+    uint32_t status = 0;
+    EXPECT_EQ(Read(cd, 230, 2, &data, &status), kDriveError) << "audio reads end where the audio session does";
+    EXPECT_EQ(SenseOf(status), "5/21/00");
+    lib_.closeCdHandle(cd);
+}
+
+// Each fault as the library meets it: a drive becoming ready is waited for; another
+// disc fails every read until the table of contents is read again; a medium error is
+// a read error (the caller's attempts read past a passing one); another sense comes
+// back in the status word; a drive that refuses pass-through is named, not used; and
+// the drive counts what came from the medium and what from its cache.
+TEST_F(EmulatedDrive, SenseFaultsReachTheCallerAsTheyShould) {
+    Insert({100, 131, 60});
+    uint32_t cd = OpenFirstDrive();
+    ASSERT_NE(cd, 0u);
+    lib_.modifyCdParms(cd, 36, 0);
+    uint8_t toc[804];
+    rigstate::SetNumber("NotReadyCommands", 3);
+    ASSERT_EQ(lib_.readToc(cd, toc), kOk) << "not waited for while becoming ready";
+
+    std::string data;
+    uint32_t status = 0;
+    ASSERT_EQ(Read(cd, 100, 26, &data), kOk);
+    Insert({50, 75}, "other");
+    EXPECT_EQ(Read(cd, 100, 26, &data, &status), kMediumChanged);
+    EXPECT_EQ(SenseOf(status), "6/28/00");
+    EXPECT_EQ(Read(cd, 0, 26, &data), kMediumChanged) << "a read after the change passes for the old disc's";
+    ASSERT_EQ(lib_.readToc(cd, toc), kOk);
+    EXPECT_EQ(BigEndian(&toc[24]), 125u) << "the new disc's lead-out";
+    EXPECT_EQ(Read(cd, 0, 26, &data), kOk);
+
+    Insert({100, 131, 60});
+    ASSERT_EQ(lib_.readToc(cd, toc), kOk);
+    rigstate::SetString("MediumErrors", "120");
+    EXPECT_EQ(Read(cd, 100, 26, &data, &status), kReadError);
+    EXPECT_EQ(SenseOf(status), "3/11/00");
+    EXPECT_EQ(Read(cd, 100, 26, &data), kReadError);
+    ASSERT_EQ(Read(cd, 100, 26, &data), kOk) << "the third read of a medium error reads";
+    EXPECT_TRUE(data == Bin(100, 26));
+    rigstate::SetBadSectors("130");
+    rigstate::SetString("SectorSense", "04/44/00");
+    EXPECT_EQ(Read(cd, 126, 26, &data, &status), kDriveError);
+    EXPECT_EQ(SenseOf(status), "4/44/00");
+    rigstate::SetBadSectors("");
+
+    rigstate::SetNumber("DriveCacheFrames", 40);
+    rigstate::SetString("CountedSectors", "150-159, 200");
+    for (int pass = 0; pass < 2; ++pass) ASSERT_FALSE(ReadRange(cd, 150, 26).empty());
+    EXPECT_EQ(rigstate::String("MediumReads"), "10,0");
+    EXPECT_EQ(rigstate::String("CacheHits"), "10,0");
+    ASSERT_FALSE(ReadRange(cd, 176, 52).empty());   // the cache moves on past the block
+    ASSERT_FALSE(ReadRange(cd, 150, 26).empty());
+    EXPECT_EQ(rigstate::String("MediumReads"), "20,1");
+
+    rigstate::SetDoorOpen(true);
+    status = lib_.readToc(cd, toc);
+    EXPECT_EQ(status & 0xFF, kNotReady);
+    EXPECT_EQ(SenseOf(status), "2/3A/02") << "no medium, tray open";
+    rigstate::SetDoorOpen(false);
+    lib_.closeCdHandle(cd);
+
+    rigstate::SetNumber("DriveDeniesAccess", 1);
+    std::vector<uint8_t> list = DriveList();
+    ASSERT_EQ(list[1], 1);
+    EXPECT_EQ(list[2 + 120], 1) << "the drive that refuses access is not listed as usable";
+    EXPECT_STREQ(reinterpret_cast<const char*>(&list[2 + 35]), "Q: refuses to be opened for reading and writing");
+    EXPECT_EQ(Handle(list), 0u);
+    // Without the rig's offer the drive is not there.
+    rigstate::OfferEmulatedDrive(false);
+    EXPECT_EQ(DriveList()[1], 1) << "only the virtual drive";
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "accuraterip.h"
+#include "cdinfo_rows.h"
 #include "checksums.h"
 #include "disc.h"
 #include "toc.h"
@@ -44,33 +45,6 @@ std::string Quoted(const std::string& s) { return "'" + s + "'"; }
 std::vector<uint8_t> ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-struct InfoRow {
-    int track;  // 170 for the lead-out
-    int m, s, f;
-    long lsn;
-    std::string type;  // "audio", "data" or "leadout"
-};
-
-// The rows of cd-info's track list: "  3: 01:13:00  005325 audio ..." and the lead-out.
-std::vector<InfoRow> ParseTrackList(const std::string& output) {
-    std::vector<InfoRow> rows;
-    size_t pos = 0;
-    while (pos < output.size()) {
-        size_t end = output.find('\n', pos);
-        if (end == std::string::npos) end = output.size();
-        std::string line = output.substr(pos, end - pos);
-        pos = end + 1;
-        InfoRow row;
-        char type[16] = {0};
-        if (sscanf(line.c_str(), " %d: %d:%d:%d %ld %15s", &row.track, &row.m, &row.s, &row.f, &row.lsn, type) == 6 &&
-            (std::string(type) == "audio" || std::string(type) == "data" || std::string(type) == "leadout")) {
-            row.type = type;
-            rows.push_back(row);
-        }
-    }
-    return rows;
 }
 
 class CdTools : public ::testing::Test {
@@ -111,12 +85,12 @@ TEST_F(CdTools, CdInfoListsTheTracksTheModelSees) {
         ASSERT_TRUE(rig::LoadDisc(cue, &disc, &error)) << error;
         ASSERT_EQ(disc.trackStarts, c.starts) << c.args;
 
-        CommandResult info = RunCommand("cd-info --no-cddb --no-header --no-device-info -q --cue-file " + Quoted(cue));
+        CommandResult info = RunCommand(cdinfo::Command(Quoted(cue)));
         ASSERT_EQ(info.exitCode, 0) << info.output;
-        std::vector<InfoRow> rows = ParseTrackList(info.output);
+        std::vector<cdinfo::Row> rows = cdinfo::ParseTrackList(info.output);
         ASSERT_EQ(rows.size(), disc.trackStarts.size() + 1) << info.output;
         for (int k = 0; k <= disc.TrackCount(); ++k) {
-            const InfoRow& row = rows[k];
+            const cdinfo::Row& row = rows[k];
             int track = k + 1;
             long gaps = (disc.Session(k < disc.TrackCount() ? track : k) - 1) * rig::kSessionGapFrames;
             long lba = (k < disc.TrackCount() ? disc.trackStarts[k] : disc.leadout) - gaps;

@@ -17,8 +17,6 @@ HKEY OpenKey() {
     return key;
 }
 
-void SetString(const char* name, const std::string& value) { harness::SetUserString(kKey, name, value); }
-
 void SetDword(const char* name, DWORD value) {
     HKEY key = OpenKey();
     if (!key) return;
@@ -42,7 +40,11 @@ DWORD GetDword(const char* name) {
 void Reset() {
     HKEY key = OpenKey();
     if (!key) return;
-    for (const char* name : {"Disc", "DoorOpen", "LineIn", "BadSectors", "DriveBusy", "FlakySectors"}) RegDeleteValueA(key, name);
+    for (const char* name : {"Disc", "DoorOpen", "LineIn", "BadSectors", "DriveBusy", "FlakySectors", "Drive",
+                             "DriveInquiry", "DriveReadOffset", "DriveCacheFrames", "DriveC2", "DriveDeniesAccess",
+                             "NotReadyCommands", "UnitAttention", "MediumErrors", "SectorSense", "CountedSectors",
+                             "MediumReads", "CacheHits"})
+        RegDeleteValueA(key, name);
     RegCloseKey(key);
 }
 
@@ -66,5 +68,22 @@ void SetDriveBusy(bool busy) { SetDword("DriveBusy", busy ? 1 : 0); }
 void SetLineIn(const std::string& wavPath) { SetString("LineIn", wavPath); }
 void SetBadSectors(const std::string& ranges) { SetString("BadSectors", ranges); }
 void SetFlakySectors(const std::string& ranges) { SetString("FlakySectors", ranges); }
+
+void SetString(const char* name, const std::string& value) { harness::SetUserString(kKey, name, value); }
+void SetNumber(const char* name, long value) { SetDword(name, static_cast<DWORD>(value)); }
+
+std::string String(const char* name) {
+    HKEY key = OpenKey();
+    if (!key) return "";
+    char value[1024] = {};
+    DWORD size = sizeof value - 1, type = 0;
+    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) != ERROR_SUCCESS ||
+        type != REG_SZ)
+        value[0] = '\0';
+    RegCloseKey(key);
+    return value;
+}
+
+void OfferEmulatedDrive(bool emulated) { SetString("Drive", emulated ? "emulated" : ""); }
 
 }  // namespace rigstate

@@ -8,7 +8,7 @@
 namespace rigstate {
 
 // Removes every value: no disc, door closed, silent line input, no bad or flaky sectors,
-// drive free.
+// drive free, the virtual drive offered (not the emulated one, whose values go too).
 void Reset();
 
 // The disc in the drive: the Windows path of its .cue file; "" takes it out.
@@ -22,5 +22,14 @@ void SetDriveBusy(bool busy);
 void SetLineIn(const std::string& wavPath);      // "" removes it (silence)
 void SetBadSectors(const std::string& ranges);   // "" removes it
 void SetFlakySectors(const std::string& ranges); // "" removes it
+
+// Any other value of the rig's key: a string ("" removes it), a number (REG_DWORD).
+void SetString(const char* name, const std::string& value);
+void SetNumber(const char* name, long value);
+std::string String(const char* name);
+
+// The rig offers its emulated drive (Q:, met through SCSI pass-through and Windows' own
+// MCI CD driver) instead of the virtual one, or the virtual one again.
+void OfferEmulatedDrive(bool emulated);
 
 }  // namespace rigstate
