@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "requests.h"
+#include "sense.h"
 #include "toc.h"
 
 namespace akrip {
@@ -79,8 +80,60 @@ TEST(AkripToc, TrackSpanReadsEachTrackUpToTheNextOrTheLeadout) {
     EXPECT_EQ(frames, 12000 - kSessionGapFrames - 300);
     ASSERT_TRUE(TrackSpan(toc, 3, &start, &frames));
     EXPECT_EQ(frames, 500);
+    // The first session's lead-out from the full table of contents, where it is one.
+    ASSERT_TRUE(TrackSpan(toc, 2, &start, &frames, 700));
+    EXPECT_EQ(frames, 400);
+    for (long leadout : {300L, 12000L, 13000L}) {
+        ASSERT_TRUE(TrackSpan(toc, 2, &start, &frames, leadout));
+        EXPECT_EQ(frames, 12000 - kSessionGapFrames - 300) << "no lead-out of track 2's session: " << leadout;
+    }
     ASSERT_TRUE(BuildToc({0, 300, 11600}, 12500, false, &toc, {false, false, true}));
     EXPECT_FALSE(TrackSpan(toc, 2, &start, &frames)) << "a gap longer than the track";
+}
+
+// A drive's sense data and what the library does about it: wait for a drive becoming
+// ready (a few seconds), read a table of contents again after a unit attention (a
+// read ends there), give up on anything else; the status word carries the sense.
+TEST(AkripSense, SenseDataDecidesWaitingRetryingAndTheResult) {
+    const uint8_t fixed[18] = {0x70, 0, 0x02, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x04, 0x01};
+    const uint8_t descriptor[8] = {0x72, 0x06, 0x28, 0x00};
+    Sense sense;
+    ASSERT_TRUE(ParseSense(fixed, sizeof fixed, &sense));
+    EXPECT_EQ(KindOf(sense), SenseKind::kBecomingReady);
+    ASSERT_TRUE(ParseSense(fixed, 8, &sense)) << "the key alone";
+    EXPECT_EQ(sense.key, 2);
+    EXPECT_EQ(sense.asc, 0) << "the code lies beyond what arrived";
+    ASSERT_TRUE(ParseSense(descriptor, sizeof descriptor, &sense));
+    EXPECT_EQ(ResultOf(sense), kResultMediumChanged);
+    EXPECT_FALSE(ParseSense(descriptor, 3, &sense));
+    const uint8_t nothing[18] = {0x00};
+    EXPECT_FALSE(ParseSense(nothing, sizeof nothing, &sense));
+
+    struct Case {
+        Sense sense;
+        Result result;
+    } cases[] = {{{1, 0x17, 1}, kResultOk}, {{2, 0x3A, 2}, kResultNotReady}, {{3, 0x11, 0}, kResultReadError},
+                 {{4, 0x44, 0}, kResultDriveError}, {{2, 0x30, 0}, kResultDriveError}, {{5, 0x24, 0}, kResultDriveError}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(ResultOf(c.sense), c.result) << int(c.sense.key) << "/" << int(c.sense.asc);
+        CommandRetry retry(true);
+        EXPECT_EQ(retry.After(c.sense, 0), CommandRetry::Step::kGiveUp);
+        uint32_t word = StatusWord(c.result, c.sense);
+        EXPECT_EQ(StatusResult(word), c.result);
+        EXPECT_EQ(StatusSense(word).asc, c.sense.asc);
+    }
+    EXPECT_EQ(DescribeSense({4, 0x44, 0}), "HARDWARE ERROR (sense 4/44/00)");
+
+    CommandRetry becoming(false);
+    const Sense ready = {2, 0x04, 0x01};
+    EXPECT_EQ(becoming.After(ready, 0), CommandRetry::Step::kRetryAfterWait);
+    EXPECT_EQ(becoming.After(ready, kBecomingReadyLimitMs - kBecomingReadyPollMs), CommandRetry::Step::kRetryAfterWait);
+    EXPECT_EQ(becoming.After(ready, kBecomingReadyLimitMs - kBecomingReadyPollMs + 1), CommandRetry::Step::kGiveUp);
+    const Sense changed = {6, 0x28, 0};
+    EXPECT_EQ(becoming.After(changed, 0), CommandRetry::Step::kGiveUp) << "a read does not go on after a change";
+    CommandRetry toc(true);
+    for (int k = 0; k < kUnitAttentionRetries; ++k) EXPECT_EQ(toc.After(changed, 0), CommandRetry::Step::kRetryNow);
+    EXPECT_EQ(toc.After(changed, 0), CommandRetry::Step::kGiveUp) << "a drive that keeps changing";
 }
 
 TEST(AkripToc, TrackSpanFindsTracksByNumberAndDistrustsOddTables) {
