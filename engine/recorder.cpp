@@ -15,6 +15,7 @@
 #include "mci.h"
 #include "naming.h"
 #include "resource.h"
+#include "rip.h"
 #include "settings.h"
 #include "window_kit.h"
 
@@ -157,7 +158,9 @@ bool CurrentTrackPlayable(HWND hwnd) {
     snprintf(number, sizeof number, "%d", track);
     ComposeMci("status cd type track ", number);
     QueryComposedMci(type, sizeof type);
-    if (strcmp(type, "other") == 0) {
+    // Windows' own MCI CD driver under Wine answers the type as a number: the drive's
+    // table of contents tells too.
+    if (strcmp(type, "other") == 0 || TrackIsData(track)) {
         FailCdRecording(hwnd, "Track %d is a data track, not audio: it cannot be recorded.", track, false);
         return false;
     }

@@ -31,6 +31,7 @@
 #include "naming.h"
 #include "riplog.h"
 #include "secureread.h"
+#include "sense.h"
 #include "toc.h"
 #include "verify.h"
 #include "wavwriter.h"
@@ -83,14 +84,37 @@ struct TrackToRip {
 // The current track's first frame and length from the drive's table of contents, in
 // logical block addresses. False after telling the user why not (a data track is no
 // audio to rip).
+// Reads the drive's table of contents in LBAs into `toc`; false after telling the user
+// why not (naming the drive's answer when it refused the command).
+bool ReadDiscToc(HWND hwnd, HCDROM cd, akrip::Toc* toc) {
+    std::memset(toc, 0, sizeof *toc);
+    // Without LBA addresses the table cannot be read as frame numbers.
+    uint32_t read = ModifyCDParms(cd, akrip::kParmMsfToc, 0);
+    if (read == kResultOk) read = ReadTOC(cd, toc);
+    if (read == kResultOk) return true;
+    if (akrip::StatusResult(read) == akrip::kResultDriveError) {
+        std::string text = "Error reading TOC: the drive reports " + akrip::DescribeSense(akrip::StatusSense(read)) + ".";
+        Tell(hwnd, text.c_str());
+    } else {
+        Tell(hwnd, "Error reading TOC");
+    }
+    return false;
+}
+
+// Where the first session's audio ends on a disc of several sessions, from the full
+// table of contents; 0 when the drive gives none.
+long FirstSessionLeadout(HCDROM cd) {
+    akrip::FullToc full;
+    long leadout = 0;
+    if (ReadFullTOC(cd, &full) != kResultOk || !akrip::FirstSessionLeadout(full.bytes, sizeof full.bytes, &leadout))
+        return 0;
+    return leadout;
+}
+
 bool FindCurrentTrack(HWND hwnd, HCDROM cd, TrackToRip* rip) {
     akrip::Toc toc;
-    std::memset(&toc, 0, sizeof toc);
-    // Without LBA addresses the table cannot be read as frame numbers.
-    if (ModifyCDParms(cd, akrip::kParmMsfToc, 0) != kResultOk || ReadTOC(cd, &toc) != kResultOk) {
-        Tell(hwnd, "Error reading TOC");
-        return false;
-    }
+    if (!ReadDiscToc(hwnd, cd, &toc)) return false;
+    const long sessionEnd = FirstSessionLeadout(cd);
     int track = CurrentTrackNumber(g_tracks);
     if (akrip::IsDataTrack(toc, track)) {
         char text[80];
@@ -98,7 +122,7 @@ bool FindCurrentTrack(HWND hwnd, HCDROM cd, TrackToRip* rip) {
         Tell(hwnd, text);
         return false;
     }
-    if (!akrip::TrackSpan(toc, track, &rip->start, &rip->length)) {
+    if (!akrip::TrackSpan(toc, track, &rip->start, &rip->length, sessionEnd)) {
         char text[80];
         snprintf(text, sizeof text, "Track %d is not in the table of contents of this CD.", track);
         Tell(hwnd, text);
@@ -116,7 +140,8 @@ bool FindCurrentTrack(HWND hwnd, HCDROM cd, TrackToRip* rip) {
             ++audio;
             if (static_cast<int>(k + 1) == track) rip->arTrack = audio;
             long start = 0, frames = 0;
-            if (akrip::TrackSpan(toc, static_cast<int>(k + 1), &start, &frames)) rip->audioEnd = start + frames;
+            if (akrip::TrackSpan(toc, static_cast<int>(k + 1), &start, &frames, sessionEnd))
+                rip->audioEnd = start + frames;
         }
     } else {
         rip->layout.starts = {rip->start};
@@ -124,6 +149,20 @@ bool FindCurrentTrack(HWND hwnd, HCDROM cd, TrackToRip* rip) {
         rip->layout.leadout = rip->audioEnd;
     }
     return true;
+}
+
+// Without an extraction handle: a drive that refused the access ripping needs is named.
+void TellNoHandle(HWND hwnd) {
+    if (!g_verify.refusedDrive) {
+        Tell(hwnd, "Could not get handle to CD");
+        return;
+    }
+    char text[200];
+    snprintf(text, sizeof text,
+             "Could not get handle to CD: drive %c: refuses to be opened for reading and writing, which reading audio "
+             "from it needs (on Windows, run CD Quorrel as an administrator).",
+             g_verify.refusedDrive);
+    Tell(hwnd, text);
 }
 
 // Whether this rip is a later track of a batch, whose log is under way.
@@ -196,6 +235,10 @@ bool CopyTrack(HWND hwnd, HCDROM cd, const TrackToRip& rip) {
     if (!ContinuesBatch()) StartRipLog(path, head);
     ShowProgress(hwnd, RipRangeText(rip.length, rip.start));
 
+    // The status word of the last read, and whether any read met another disc: then no
+    // read after it counts, whatever it delivers.
+    uint32_t lastStatus = kResultOk;
+    bool discChanged = false;
     FrameCopyIo io;
     io.read = [&](long first, long frames, Delivery* delivery) {
         buffer->firstFrame = static_cast<uint32_t>(first);
@@ -203,6 +246,9 @@ bool CopyTrack(HWND hwnd, HCDROM cd, const TrackToRip& rip) {
         buffer->offset = 0;
         buffer->delivered = 0;
         bool read = ReadCDAudioLBA(cd, buffer) == kResultOk;
+        lastStatus = buffer->status;
+        if (akrip::StatusResult(lastStatus) == akrip::kResultMediumChanged) discChanged = true;
+        read = read && !discChanged;
         delivery->area = area;
         delivery->capacity = kDataCapacity;   // what was allocated, whatever the record says now
         delivery->offset = buffer->offset;
@@ -241,6 +287,10 @@ bool CopyTrack(HWND hwnd, HCDROM cd, const TrackToRip& rip) {
         }
         entry.sums = summer.Track();
     }
+    if (discChanged && copy.outcome == CopyOutcome::kComplete) {   // in the second read
+        copy.outcome = CopyOutcome::kReadFailed;
+        copy.failedFrame = entry.testFailedFrame;
+    }
     if (pacer.Pending()) DrawPromptLine(hwnd);   // the screen shows where the reading ended
     bool complete = copy.outcome == CopyOutcome::kComplete;
     if (complete && (!WriteWavHeader(file, copy.bytes) || fflush(file) != 0)) complete = false;
@@ -263,6 +313,12 @@ bool CopyTrack(HWND hwnd, HCDROM cd, const TrackToRip& rip) {
     if (complete)
         snprintf(text, sizeof text,
                  "The track was not saved: a file of this name is read-only or in use. Please choose another name.");
+    else if (copy.outcome == CopyOutcome::kReadFailed && discChanged)
+        snprintf(text, sizeof text, "The CD was changed while track %d was being ripped: the track was not ripped.",
+                 rip.track);
+    else if (copy.outcome == CopyOutcome::kReadFailed && akrip::StatusResult(lastStatus) == akrip::kResultDriveError)
+        snprintf(text, sizeof text, "Error reading the CD at frame %ld: the drive reports %s. The track was not ripped.",
+                 copy.failedFrame, akrip::DescribeSense(akrip::StatusSense(lastStatus)).c_str());
     else if (copy.outcome == CopyOutcome::kReadFailed)
         snprintf(text, sizeof text, "Error reading the CD at frame %ld: the track was not ripped.", copy.failedFrame);
     else
@@ -279,6 +335,10 @@ int OpenExtractionDrive() {
     GetCDList(&list);   // the count says what was found
     if (list.count == 0) return 0;
     const akrip::DriveRecord& drive = list.drives[0];
+    if (drive.state == akrip::kDriveRefused) {   // the rip names it
+        g_verify.refusedDrive = drive.driveLetter;
+        return 0;
+    }
     snprintf(g_verify.drive, sizeof g_verify.drive, "%.8s %.16s %.4s", drive.vendor, drive.product, drive.revision);
     akrip::HandleRequest request;
     std::memset(&request, 0, sizeof request);
@@ -294,6 +354,13 @@ void CloseExtractionDrive(int handle) {
     if (handle != 0) CloseCDHandle(static_cast<HCDROM>(handle));
 }
 
+bool TrackIsData(int track) {
+    HCDROM cd = static_cast<HCDROM>(g_app.extractionHandle);
+    akrip::Toc toc;
+    return cd != 0 && ModifyCDParms(cd, akrip::kParmMsfToc, 0) == kResultOk && ReadTOC(cd, &toc) == kResultOk &&
+           akrip::IsDataTrack(toc, track);
+}
+
 bool RipCurrentTrack(HWND hwnd) {
     ShowProgress(hwnd, "Ripping                                       ");
     SetCursor(g_app.busyCursor);
@@ -301,7 +368,7 @@ bool RipCurrentTrack(HWND hwnd) {
     TrackToRip rip;
     HCDROM cd = static_cast<HCDROM>(g_app.extractionHandle);
     if (cd == 0)
-        Tell(hwnd, "Could not get handle to CD");
+        TellNoHandle(hwnd);
     else if (FindCurrentTrack(hwnd, cd, &rip))
         ripped = CopyTrack(hwnd, cd, rip);
     SetCursor(LoadCursor(nullptr, IDC_ARROW));

@@ -10,6 +10,11 @@ int OpenExtractionDrive();
 // Gives the handle back to the library (at exit); nothing for 0.
 void CloseExtractionDrive(int handle);
 
+// Whether the extraction drive's table of contents marks `track` a data track (its
+// control nibble): the CD audio device may not say so in words. False without a handle
+// or a table.
+bool TrackIsData(int track);
+
 // Rips the current track into the file named by the song name field, drawing its
 // progress into the prompt line and showing its own messages. True when the file is
 // complete; on failure no file is left under that name.

@@ -21,6 +21,7 @@ constexpr long kMaxReadOffset = 10 * 588;             // larger offsets are no d
 
 struct VerifyState {
     char drive[64];                 // the extraction drive's vendor, product and revision
+    char refusedDrive;              // the letter of a first CD drive that refused the access ripping needs, or 0
     char logPath[kPathText];        // the log of the rip or batch under way
     RipLog log;
     // The database's answers in this run, by the address asked.

@@ -1,7 +1,10 @@
 // Rip from CD: the current track read bit for bit from the virtual drive through the
 // extraction library into a WAV file, with its progress in the prompt line; a bad
 // sector, an open tray, no disc and no drive end it with a message and no file that
-// could pass for the track.
+// could pass for the track. Then the same on the rig's emulated drive, met as a real
+// drive (SCSI pass-through, Windows' own MCI CD driver): rips equal to cd-paranoia's
+// read of the image with the drive's read offset, discs swapped between and during
+// rips, the drive's sense faults ridden out or named, and a CD-Extra.
 #include "quorrel_session.h"
 
 namespace quorrel {
@@ -221,6 +224,146 @@ TEST_F(RipSession, WithoutADriveAtStartTheRipSaysSo) {
     ASSERT_TRUE(RipOver());
     EXPECT_FALSE(harness::FileExists(ScratchPath("no drive.wav")));
     EXPECT_TRUE(ShowsPrompt(kEnterPrompt));
+}
+
+// ---- the emulated drive ----
+
+class EmulatedRip : public RipSession {
+protected:
+    void SetUp() override {
+        RipSession::SetUp();
+        rigstate::OfferEmulatedDrive(true);
+    }
+    // Rips the current track as `song` and returns the file's bytes ("" when there is none).
+    std::string RipAs(const std::string& song) {
+        PressPlayFor(song);
+        std::string name = song + ".wav";
+        for (char& c : name) c = static_cast<char>(tolower(c));
+        EXPECT_TRUE(Ripped(name)) << song;
+        return harness::ReadFileOrEmpty(ScratchPath(name));
+    }
+    // Steps to track `track` with the track buttons.
+    void GoToTrack(int track) {
+        ASSERT_TRUE(app_.ClickButton(kFirstTrack));
+        for (int k = 1; k < track; ++k) ASSERT_TRUE(app_.ClickButton(kNextTrack));
+        ASSERT_TRUE(harness::WaitUntil([&] { return ShowsTrack(std::to_string(track)); }, 2000)) << track;
+    }
+};
+
+// Tracks of awkward lengths (one frame, less than a read, one read, one more, five
+// reads' worth of frames, six reads, many), ripped with the drive's own offset (+6) as
+// the read offset: each file is cd-paranoia's of the image, byte for byte. Without the
+// offset the rip is the image's audio 6 samples early.
+TEST_F(EmulatedRip, AwkwardLengthsAreCdParanoiasWithTheDrivesOffset) {
+    const std::vector<long> lengths = {1, 25, 26, 27, 60, 131, 2000};
+    rigstate::SetNumber("DriveReadOffset", 6);
+    SetProgramValue("ReadOffset", "6");
+    StartRipping(lengths);
+    std::vector<std::string> rips;
+    for (int track = 1; track <= 7; ++track) {
+        GoToTrack(track);
+        rips.push_back(RipAs("Track " + std::to_string(track)));
+    }
+    int code = -1;
+    ASSERT_TRUE(harness::RunUnixShell("cd '" + harness::UnixPath(dir_) +
+                                          "' && for n in 1 2 3 4 5 6 7; do cd-paranoia -q -Z -d disc.cue -w $n "
+                                          "paranoia$n.wav || exit 1; done",
+                                      dir_, &code, 60000));
+    ASSERT_EQ(code, 0) << "cd-paranoia failed";
+    for (int track = 1; track <= 7; ++track) {
+        std::string paranoia = harness::ReadFileOrEmpty(ScratchPath("paranoia" + std::to_string(track) + ".wav"));
+        ASSERT_EQ(paranoia.size(), 44 + lengths[track - 1] * 2352u) << track;
+        ASSERT_EQ(rips[track - 1].size(), paranoia.size()) << track;
+        // The disc's last 6 samples would lie in the lead-out's first frame, which the
+        // drive does not read: the rip ends with silence there.
+        if (track == 7) paranoia.replace(paranoia.size() - 24, 24, 24, '\0');
+        EXPECT_TRUE(rips[track - 1] == paranoia) << "track " << track << " differs from cd-paranoia's";
+    }
+    SetProgramValue("ReadOffset", "");
+    std::string early = RipAs("Early");   // still track 7, frames 270..2269
+    EXPECT_TRUE(early.substr(44) == BinBytes(269, 2001).substr(2352 - 24, 2000 * 2352)) << "not 6 samples early";
+    EXPECT_TRUE(app_.NoMessageBoxWithin(300));
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+// A disc swapped between rips is the next rip's (the drive's unit attention has the
+// table of contents read again); one swapped while a track is read ends the rip with a
+// message and no file, whatever the new disc would deliver.
+TEST_F(EmulatedRip, DiscSwapsBetweenAndDuringRips) {
+    StartRipping({100, 131, 60});
+    GoToTrack(2);
+    EXPECT_TRUE(RipAs("First").substr(44) == BinBytes(100, 131));
+    const std::string second = MakeDisc("second", {50, 4500, 40}, 3);
+    rigstate::SetDisc(second);
+    std::string bin = harness::ReadFileOrEmpty(ScratchPath("second.bin"));
+    EXPECT_TRUE(RipAs("Second").substr(44) == bin.substr(50 * 2352, 4500 * 2352)) << "not the new disc's track 2";
+
+    rigstate::SetString("CountedSectors", "50-4549");
+    PressPlayFor("Swapped");
+    ASSERT_TRUE(harness::WaitUntil([] { return !rigstate::String("MediumReads").empty(); }, 5000, 1));
+    rigstate::SetDisc(ScratchPath("disc.cue"));
+    EXPECT_EQ(app_.AnswerMessageBox("Message", "OK", 15000).text,
+              "The CD was changed while track 2 was being ripped: the track was not ripped.");
+    ASSERT_TRUE(RipOver());
+    EXPECT_FALSE(harness::FileExists(ScratchPath("swapped.wav")));
+    EXPECT_FALSE(harness::FileExists(ScratchPath("swapped.wav.part")));
+    EXPECT_TRUE(RipAs("After").substr(44) == BinBytes(100, 131)) << "the table is read again for the next rip";
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+// A drive becoming ready is waited for and a medium error read past by the rip's
+// attempts; a sector that never reads gives the rip's message, and another sense is
+// named in it. A drive that refuses the access reading needs is named.
+TEST_F(EmulatedRip, SenseFaultsAreRiddenOutOrNamed) {
+    StartRipping({100, 200, 60});
+    GoToTrack(2);
+    rigstate::SetNumber("NotReadyCommands", 3);
+    rigstate::SetString("MediumErrors", "150");
+    EXPECT_TRUE(RipAs("Ridden").substr(44) == BinBytes(100, 200));
+    rigstate::SetBadSectors("233");
+    PressPlayFor("Bad");
+    EXPECT_EQ(app_.AnswerMessageBox("Message", "OK").text, "Error reading the CD at frame 230: the track was not ripped.");
+    ASSERT_TRUE(RipOver());
+    rigstate::SetString("SectorSense", "04/44/00");
+    PressPlayFor("Broken");
+    EXPECT_EQ(app_.AnswerMessageBox("Message", "OK").text,
+              "Error reading the CD at frame 230: the drive reports HARDWARE ERROR (sense 4/44/00). The track was not "
+              "ripped.");
+    ASSERT_TRUE(RipOver());
+    EXPECT_FALSE(harness::FileExists(ScratchPath("bad.wav")) || harness::FileExists(ScratchPath("broken.wav")));
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+TEST_F(EmulatedRip, ADriveThatRefusesAccessIsNamed) {
+    rigstate::SetNumber("DriveDeniesAccess", 1);
+    StartRipping({100, 200});
+    PressPlayFor("Denied");
+    EXPECT_EQ(app_.AnswerMessageBox("Message", "OK").text,
+              "Could not get handle to CD: drive Q: refuses to be opened for reading and writing, which reading audio "
+              "from it needs (on Windows, run CD Quorrel as an administrator).");
+    ASSERT_TRUE(RipOver());
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+// CD-Extra on a real drive: the data track is known from the table of contents, for a
+// rip and a recording alike (Windows' MCI CD driver under Wine names no track type in
+// words), and the last audio track ends at the first session's lead-out.
+TEST_F(EmulatedRip, ACdExtraIsKnownFromTheDrivesTables) {
+    StartRipping({100, 60}, 40);
+    GoToTrack(3);
+    PressPlayFor("Data");
+    EXPECT_EQ(app_.AnswerMessageBox("Message", "OK").text, "Track 3 is a data track, not audio: it cannot be ripped.");
+    ASSERT_TRUE(RipOver());
+    GoToTrack(2);
+    EXPECT_TRUE(RipAs("Last Audio").substr(44) == BinBytes(100, 60));
+    app_.PostCommand(kRecordCd);
+    ASSERT_TRUE(harness::WaitUntil([&] { return app_.MenuChecked(kRecordCd); }, 2000));
+    GoToTrack(3);
+    PressPlayFor("Data");
+    EXPECT_EQ(app_.AnswerMessageBox("CD Error", "OK").text,
+              "Track 3 is a data track, not audio: it cannot be recorded.");
+    EXPECT_FALSE(harness::FileExists(ScratchPath("data.wav")));
+    EXPECT_EQ(ExitProgram(), 0u);
 }
 
 }  // namespace
