@@ -1,4 +1,6 @@
-// The drive poll while CD Quorrel runs: the door opened, a new disc, an empty drive.
+// The drive poll while CD Quorrel runs: the door opened, a new disc, an empty drive; and
+// the same watch, the track table and Eject on the rig's emulated drive, through
+// Windows' own MCI CD driver.
 #include "quorrel_session.h"
 
 namespace quorrel {
@@ -53,6 +55,31 @@ TEST_F(DriveWatch, BrokenDiscImageReadsAsNoDisc) {
     rigstate::SetDisc(cue);
     ASSERT_TRUE(Launch());
     EXPECT_EQ(app_.WaitForMessageBox("CD Error").text, "No audio CD present.");
+}
+
+// On the emulated drive the program meets Windows' own MCI CD driver: it reads the
+// track table, sees the door opened and another disc, and Eject opens and closes the
+// drive's tray.
+TEST_F(DriveWatch, TheEmulatedDriveIsWatchedAndEjectedThroughWindowsOwnDriver) {
+    rigstate::OfferEmulatedDrive(true);
+    InsertDisc({1500, 2600, 1900});
+    ASSERT_TRUE(Launch());
+    ASSERT_TRUE(DiscRead());
+    EXPECT_TRUE(ShowsLength(LengthText(frames_, 1)));
+    rigstate::SetDoorOpen(true);
+    ASSERT_TRUE(harness::WaitUntil([&] { return !app_.IsEnabled(kPlay); }, 4000)) << "the open door is not seen";
+    EXPECT_TRUE(ShowsLength("00:00"));
+    InsertDisc({4400, 700}, "second");
+    ASSERT_TRUE(DiscRead(4000)) << "the new disc was not read";
+    ASSERT_TRUE(app_.ClickButton(kLastTrack));
+    EXPECT_TRUE(harness::WaitUntil([&] { return ShowsLength(LengthText(frames_, 2)); }, 2000));
+    ASSERT_TRUE(app_.ClickButton(kEject));
+    EXPECT_TRUE(harness::WaitUntil([] { return rigstate::DoorOpen(); }, 2000)) << "Eject did not open the tray";
+    ASSERT_TRUE(harness::WaitUntil([&] { return !app_.IsEnabled(kPlay); }, 4000));
+    ASSERT_TRUE(app_.ClickButton(kEject));
+    EXPECT_TRUE(harness::WaitUntil([] { return !rigstate::DoorOpen(); }, 2000)) << "Eject did not close the tray";
+    EXPECT_TRUE(DiscRead(4000));
+    EXPECT_TRUE(app_.NoMessageBoxWithin(500));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // The virtual audio rig's CD drive, driven through winmm exactly as the program drives
-// it: command strings to the "cdaudio" device that winmm serves with rigcd.drv.
+// it: command strings to the "cdaudio" device that winmm serves with rigcd.drv; and,
+// with the rig's emulated drive offered, Windows' own MCI CD driver on that drive,
+// whose answers are the rig's.
 #include <windows.h>
 #include <mmsystem.h>
 
@@ -162,6 +164,39 @@ TEST_F(RigCd, DoorStateSurvivesCloseAndReopen) {
     ASSERT_EQ(Error("close cd"), 0u);
     Open();
     EXPECT_EQ(Text("status cd ready"), "true");
+}
+
+// Windows' own driver (Wine's mcicda.dll) serving the emulated drive through the CD-ROM
+// class driver's requests answers the program's queries as rigcd.drv does on the same
+// disc: the track table, the lengths, positions, play and the door. Only the type of
+// a track is a number there (1088: audio), a gap of Wine's.
+TEST_F(RigCd, WindowsOwnDriverOnTheEmulatedDriveAnswersAsTheRigDoes) {
+    const char* const queries[] = {
+        "set cd time format tmsf", "status cd number of tracks", "status cd start position",
+        "status cd length track 1", "status cd length track 2", "status cd length track 3", "status cd length track 4",
+        "status cd length", "status cd ready", "status cd media present", "status cd mode", "seek cd to 3",
+        "status cd position", "set cd time format msf", "status cd position track 2", "play cd from 00:02:00 to 00:03:00",
+        "status cd mode"};
+    std::vector<std::string> answers[2];
+    for (int emulated = 0; emulated < 2; ++emulated) {
+        rigstate::OfferEmulatedDrive(emulated != 0);
+        Open();
+        for (const char* query : queries) answers[emulated].push_back(Text(query));
+        EXPECT_TRUE(harness::WaitUntil([] { return Mci("status cd mode").text == "stopped"; }, 3000))
+            << "the play of a second does not end";
+        EXPECT_EQ(Text("status cd type track 2"), emulated ? "1088" : "audio");
+        ASSERT_EQ(Error("set cd door open"), 0u);
+        EXPECT_TRUE(rigstate::DoorOpen());
+        answers[emulated].push_back(Text("status cd ready"));
+        answers[emulated].push_back(Text("status cd mode"));
+        EXPECT_NE(Error("status cd number of tracks"), 0u);
+        ASSERT_EQ(Error("set cd door closed"), 0u);
+        EXPECT_FALSE(rigstate::DoorOpen());
+        answers[emulated].push_back(Text("status cd ready"));
+        ASSERT_EQ(Error("close cd"), 0u);   // winmm unloads the driver: the next open chooses again
+    }
+    EXPECT_EQ(answers[1], answers[0]);
+    EXPECT_EQ(answers[0][1], "4");
 }
 
 TEST_F(RigCd, SeeksToTracksAndToTheEnds) {
