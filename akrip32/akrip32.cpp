@@ -45,6 +45,17 @@ HCDROM Register(const OpenDrive& drive) {
     return handle;
 }
 
+// A table of contents of the handle's drive into `record` (zeroed first), read by
+// `read` under the lock: a status word.
+template <typename Record, typename Read>
+uint32_t ReadTable(HCDROM cd, Record* record, Read read) {
+    if (!record) return kResultBadRequest;
+    std::memset(record, 0, sizeof *record);
+    std::lock_guard<std::mutex> hold(g_library.lock);
+    OpenDrive* drive = Find(cd);
+    return drive ? read(drive) : kResultBadRequest;
+}
+
 }  // namespace
 
 AKRIP32_API uint32_t __cdecl GetCDList(DriveList* list) {
@@ -83,21 +94,15 @@ AKRIP32_API uint32_t __cdecl ModifyCDParms(HCDROM cd, int parameter, uint32_t va
 }
 
 AKRIP32_API uint32_t __cdecl ReadTOC(HCDROM cd, Toc* toc) {
-    if (!toc) return kResultBadRequest;
-    std::memset(toc, 0, sizeof *toc);
-    std::lock_guard<std::mutex> hold(g_library.lock);
-    OpenDrive* drive = Find(cd);
-    if (!drive) return kResultBadRequest;
-    return drive->isVirtual ? VirtualReadToc(drive->msfToc, toc) : ScsiReadToc(drive->scsi, drive->msfToc, toc);
+    return ReadTable(cd, toc, [&](OpenDrive* drive) {
+        return drive->isVirtual ? VirtualReadToc(drive->msfToc, toc) : ScsiReadToc(drive->scsi, drive->msfToc, toc);
+    });
 }
 
 AKRIP32_API uint32_t __cdecl ReadFullTOC(HCDROM cd, FullToc* toc) {
-    if (!toc) return kResultBadRequest;
-    std::memset(toc, 0, sizeof *toc);
-    std::lock_guard<std::mutex> hold(g_library.lock);
-    OpenDrive* drive = Find(cd);
-    if (!drive) return kResultBadRequest;
-    return drive->isVirtual ? VirtualReadFullToc(toc) : ScsiReadFullToc(drive->scsi, toc);
+    return ReadTable(cd, toc, [&](OpenDrive* drive) {
+        return drive->isVirtual ? VirtualReadFullToc(toc) : ScsiReadFullToc(drive->scsi, toc);
+    });
 }
 
 AKRIP32_API uint32_t __cdecl ReadCDAudioLBA(HCDROM cd, TransferHeader* buffer) {
