@@ -5,7 +5,8 @@
 // times, or a write that fails, ends it with a message and removes the partial file.
 // The file is written under a working name ("<name>.wav.part") and takes its own name
 // once complete, so a file of that name that was there before is replaced only by a
-// whole track.
+// whole track. A drive that reports another disc during the rip (either read) ends it
+// so too, and a drive's refusal for another reason than a medium error is named.
 //
 // Each rip is verified: the track's checksums are summed as it is written and matched
 // against the AccurateRip database; a track the database does not confirm is read a
