@@ -13,6 +13,14 @@
 constexpr size_t kFileNameText = 256;   // current file name: 255 characters
 constexpr size_t kPathText = 260;       // play-back file and folders: 259 characters
 
+// What lay at a file's path at one moment: whether a file was there, its size and the
+// time it was last written.
+struct FileStamp {
+    bool exists;
+    ULONGLONG size;
+    FILETIME written;
+};
+
 struct EngineState {
     SourceMode mode;
     bool recording;        // a sound-card recording (or an armed partial one) is under way
@@ -24,6 +32,7 @@ struct EngineState {
     char playBackFile[kPathText];
     char cdBatchFolder[kPathText];   // drive and folder of the first file of a recorded batch
     char ripBatchFolder[kPathText];  // the same for a ripped batch
+    FileStamp saveTarget;            // the recording's file as it was when its Play began
     MCIDEVICEID waveDevice;          // "wave" while recording, "newwave" while playing back
     MCI_WAVE_SET_PARMS waveFormat;
 };

@@ -68,13 +68,6 @@ const BitRateChoice* FindBitRateChoice(int id) {
     return nullptr;
 }
 
-// The format MP3 files are made from (and the format of a rip): CD audio.
-void ForceCdFormat(RecordingSettings* settings) {
-    settings->bitsPerSample = 16;
-    settings->sampleRate = 44100;
-    settings->channels = 2;
-}
-
 // Whether the WAV parameters dialog opens on the CD format whatever was chosen before.
 bool OpensOnCdFormat(const RecordingSettings& settings, SourceMode mode) {
     return settings.convertToMp3 || mode == kSourceRip;

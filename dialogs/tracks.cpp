@@ -190,6 +190,16 @@ void OnRename(HWND dialog, TracksDialog* state) {
         MessageBoxA(dialog, message, "Rename", MB_OK);
         return;
     }
+    // Nor may it become the file name of another chosen track.
+    std::vector<std::string> entries = EntryTexts(list);
+    entries[static_cast<size_t>(state->rename.position)] = text;
+    TrackTable renamed = g_tracks;
+    NameTrack(&renamed, state->rename.track, text);
+    int first = 0, second = 0;
+    if (FindNameClash(renamed, entries, &first, &second)) {
+        MessageBoxA(dialog, NameClashMessage(entries[first], entries[second]).c_str(), "Rename", MB_OK);
+        return;
+    }
     WPARAM position = static_cast<WPARAM>(state->rename.position);
     SendMessageA(list, LB_INSERTSTRING, position, reinterpret_cast<LPARAM>(text));
     SendMessageA(list, LB_DELETESTRING, position + 1, 0);
@@ -224,6 +234,12 @@ void OnClear(HWND dialog, TracksDialog* state) {
 // told which), and its texts are kept to be shown at the next opening.
 void OnTracksSave(HWND dialog) {
     std::vector<std::string> entries = EntryTexts(RecordList(dialog));
+    // Two tracks saved into one file would lose the earlier: the dialog stays open.
+    int first = 0, second = 0;
+    if (FindNameClash(g_tracks, entries, &first, &second)) {
+        MessageBoxA(dialog, NameClashMessage(entries[first], entries[second]).c_str(), "Tracks to Record", MB_OK);
+        return;
+    }
     std::vector<int> kept = SetUpSelection(&g_tracks, entries);
     std::string leftOut = LeftOutMessage(g_tracks, entries, kept);
     if (!leftOut.empty()) MessageBoxA(dialog, leftOut.c_str(), "Tracks to Record", MB_OK);

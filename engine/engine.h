@@ -19,7 +19,13 @@ bool RunNamingSteps(HWND hwnd);
 // lower case. False when the user cancels or the file cannot be replaced; the file
 // itself stays until a new one replaces it.
 bool ConfirmReplacing(HWND hwnd, const char* path);
+// The free space on the song name's drive against the recording's size in the format
+// it will have: the current track's length in the CD sources, a minute in Record from
+// Line In, whose length nobody knows beforehand.
 bool EnoughDiskSpace();
+// What lies at `path` now.
+FileStamp StampOf(const char* path);
+bool SameStamp(const FileStamp& a, const FileStamp& b);
 
 // The Play command's step in Rip from CD (ripping.cpp) and in Convert WAV to MP3
 // (conversion.cpp); the sound-card recording is the step of every other source.

@@ -5,13 +5,18 @@
 // A file the user agrees to overwrite stays where it is until the new file replaces
 // it: a recording that cannot be saved, or a rip or conversion that fails, leaves it
 // as it was.
+#include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "convert.h"
 #include "display.h"
 #include "drive.h"
 #include "engine.h"
 #include "naming.h"
 #include "resource.h"
+#include "riplog.h"
 #include "settings.h"
 #include "window_kit.h"
 
@@ -72,6 +77,10 @@ bool CheckExistingFiles(HWND hwnd, const NameParts& parts) {
     Candidate(parts.stem, ".wav", candidate, sizeof candidate);
     if (!ConfirmOverwrite(hwnd, candidate)) return false;
     bool partial = g_engine.mode == kSourcePartial;
+    if (g_engine.mode == kSourceRip) {   // the rip's log lies beside it
+        Candidate(parts.stem, ".log", candidate, sizeof candidate);
+        if (!ConfirmOverwrite(hwnd, candidate)) return false;
+    }
     if (settings.convertToMp3) {
         Candidate(parts.stem, ".mp3", candidate, sizeof candidate);
         if (!ConfirmOverwrite(hwnd, candidate)) return false;
@@ -95,6 +104,73 @@ bool CheckInNameFolder(HWND hwnd, const NameParts& parts) {
     bool goOn = CheckExistingFiles(hwnd, parts);
     SetCurrentDirectoryA(saved);
     return goOn;
+}
+
+struct BatchFile {
+    int track;
+    std::string path;
+};
+
+// The files a batch will make, in the folder of its first file: in Rip from CD the
+// first track keeps the song name and the later ones take their track names, and the
+// log is named after the first; a recorded batch names every track. Each with its MP3
+// when the recordings are converted.
+std::vector<BatchFile> BatchFiles() {
+    char folder[kPathText];
+    KeepFolderOfCurrentFile(folder);
+    bool rip = g_engine.mode == kSourceRip;
+    std::vector<BatchFile> files;
+    const int slots = static_cast<int>(sizeof g_tracks.selected / sizeof g_tracks.selected[0]);
+    for (int i = 0; i < g_tracks.selectedCount && i < slots; ++i) {
+        int track = g_tracks.selected[i];
+        if (track < 1 || track > kMaxTrack) track = 1;
+        char path[kFileNameText];
+        if (rip && i == 0)
+            CopyText(path, g_engine.currentFileName);
+        else
+            BatchFileName(folder, g_tracks.trackNames[track], path, sizeof path);
+        files.push_back({track, path});
+        if (g_settings.recording.convertToMp3) {
+            ReplaceEnding(path, "mp3");
+            files.push_back({track, path});
+        }
+        if (rip && i == 0) files.push_back({track, LogPathFor(g_engine.currentFileName)});
+    }
+    return files;
+}
+
+// A batch at its start: no two chosen tracks may be saved into one file (the later would
+// replace the earlier), and files of its names that exist are asked about once for the
+// whole batch. False when the batch does not start.
+bool ConfirmBatchFiles(HWND hwnd) {
+    std::vector<BatchFile> files = BatchFiles();
+    std::string existing;
+    size_t shown = 0, more = 0;
+    for (size_t i = 0; i < files.size(); ++i) {
+        bool listed = false;   // a track chosen twice makes its files twice
+        for (size_t j = 0; j < i && !listed; ++j) {
+            if (!SameFileName(files[j].path.c_str(), files[i].path.c_str())) continue;
+            listed = files[j].track == files[i].track;
+            if (listed) continue;
+            char text[kPathText + 160];
+            snprintf(text, sizeof text,
+                     "Tracks %d and %d would both be saved as %s, and the one would replace the other. Please give "
+                     "them different names.",
+                     files[j].track, files[i].track, files[i].path.c_str());
+            return Refuse(hwnd, text);
+        }
+        if (listed || !StampOf(files[i].path.c_str()).exists) continue;
+        if (shown++ < 3)
+            existing += (existing.empty() ? "" : ", ") + files[i].path;
+        else
+            ++more;
+    }
+    if (existing.empty()) return true;
+    if (more > 0) existing += " and " + std::to_string(more) + " more";
+    std::string question = "Files of the chosen tracks already exist: " + existing + ". Overwrite them?";
+    if (MessageBoxA(hwnd, question.c_str(), "Tracks to Record", MB_OKCANCEL) == IDOK) return true;
+    FocusSongName();
+    return false;
 }
 
 }  // namespace
@@ -131,7 +207,8 @@ bool RunNamingSteps(HWND hwnd) {
     }
     LowerAscii(g_engine.currentFileName);
     SetWindowTextA(g_app.songName, g_engine.currentFileName);
-    return batch || CheckInNameFolder(hwnd, parts);
+    if (batch) return g_tracks.nextSelected > 0 || ConfirmBatchFiles(hwnd);
+    return CheckInNameFolder(hwnd, parts);
 }
 
 bool ConfirmReplacing(HWND hwnd, const char* path) {
@@ -145,11 +222,17 @@ bool ConfirmReplacing(HWND hwnd, const char* path) {
 }
 
 bool EnoughDiskSpace() {
-    const RecordingSettings& settings = g_settings.recording;
-    uint32_t required =
-        RequiredBytes(g_tracks.currentLength, settings.channels, settings.sampleRate, settings.bitsPerSample);
     char songName[kFileNameText] = {};
     GetWindowTextA(g_app.songName, songName, sizeof songName);
+    // A rip is CD audio, and so is a recording to be converted (a name ending in ".mp3"
+    // asks for the conversion too): that is what the file will hold.
+    RecordingSettings format = g_settings.recording;
+    NameParts parts;
+    SplitName(songName, &parts);
+    if (g_engine.mode == kSourceRip || format.convertToMp3 || ExtensionAsksForMp3(parts.extension))
+        ForceCdFormat(&format);
+    const char* length = g_engine.mode == kSourceLineIn ? "01:00:00" : g_tracks.currentLength;
+    uint32_t required = RequiredBytes(length, format.channels, format.sampleRate, format.bitsPerSample);
     char current[MAX_PATH + 1] = {};
     GetCurrentDirectoryA(sizeof current, current);
     const char root[] = {EstimateDrive(songName, current[0]), ':', '\\', '\0'};
@@ -167,4 +250,20 @@ bool EnoughDiskSpace() {
             freeBytes = static_cast<uint32_t>(sectorsPerCluster * bytesPerSector * freeClusters);
     }
     return HasRoomFor(freeBytes, required);
+}
+
+FileStamp StampOf(const char* path) {
+    FileStamp stamp = {};
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return stamp;
+    stamp.exists = true;
+    stamp.size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    stamp.written = data.ftLastWriteTime;
+    return stamp;
+}
+
+bool SameStamp(const FileStamp& a, const FileStamp& b) {
+    if (a.exists != b.exists) return false;
+    return !a.exists || (a.size == b.size && CompareFileTime(&a.written, &b.written) == 0);
 }

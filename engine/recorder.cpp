@@ -49,11 +49,9 @@ void RestoreTransport() {
     }
 }
 
-void ReportDiskSpace(HWND hwnd) {
-    MessageBoxA(hwnd,
-                "Either there is not enough available disk space to record this track, or this is a removeable "
-                "drive and you need to insert the disk.",
-                "Disk Space Error", MB_OK);
+void ReportDiskSpace(HWND hwnd, const char* text) {
+    MessageBoxA(hwnd, text, "Disk Space Error", MB_OK);
+    SetPromptLine(hwnd, kEnterPrompt);
     FocusSongName();
 }
 
@@ -64,17 +62,15 @@ bool PrepareCdTrack(HWND hwnd) {
     Succeeded(hwnd, SendMci(), "Seek Error");   // the command goes on
     QueryTrackLength(CurrentTrackNumber(g_tracks), g_tracks.currentLength, sizeof g_tracks.currentLength);
     if (g_engine.mode == kSourcePartial || EnoughDiskSpace()) return true;
-    ReportDiskSpace(hwnd);
+    ReportDiskSpace(hwnd,
+                    "Either there is not enough available disk space to record this track, or this is a removeable "
+                    "drive and you need to insert the disk.");
     return false;
 }
 
 void SetWaveFormat(HWND hwnd) {
     RecordingSettings& settings = g_settings.recording;
-    if (settings.convertToMp3) {   // MP3 files are made from CD-format WAV files
-        settings.sampleRate = 44100;
-        settings.bitsPerSample = 16;
-        settings.channels = 2;
-    }
+    if (settings.convertToMp3) ForceCdFormat(&settings);   // MP3 files are made from CD-format WAV files
     MCI_WAVE_SET_PARMS& format = g_engine.waveFormat;
     memset(&format, 0, sizeof format);
     int bytesPerSample = settings.bitsPerSample / 8;
@@ -219,6 +215,7 @@ void RunSoundCardRecording(HWND hwnd) {
         }
         if (BatchSetUp()) ++g_tracks.nextSelected;
     }
+    g_engine.saveTarget = StampOf(g_engine.currentFileName);   // what Save may replace unasked
     if (g_engine.mode == kSourceLineIn) g_tracks.currentLength[0] = '\0';
     SetControlText(IDC_MAIN_EXIT, "Exit");
     g_drive.state = kDriveReady;
@@ -230,8 +227,14 @@ void RunSoundCardRecording(HWND hwnd) {
     EnableControls(kTrackButtons, false);
 }
 
-// Partial CD Recording: the CD already plays; Start begins the recording.
+void WatchPlayedTrack(HWND hwnd);
+
+// Partial CD Recording: the CD already plays; Start begins the recording. The CD may
+// have stopped since the last clock tick, the button still reading "Start": then Start
+// gives the tick's answer (nothing recorded, or the drive opened) in its place.
 void StartPartialRecording(HWND hwnd) {
+    WatchPlayedTrack(hwnd);
+    if (!g_engine.trackEndWatch) return;
     g_tracks.nextSelected = 0;
     if (!StartWaveRecording(hwnd)) return;
     EnableControl(IDC_MAIN_SAVE, true);
@@ -248,6 +251,58 @@ void EndSpentBatch() {
     }
 }
 
+// Whether a new file can be made at `path` (none is left there).
+bool CanCreate(const char* path) {
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    DeleteFileA(path);
+    return true;
+}
+
+// A file of the recording's name that was not there, or not as it is now, when its Play
+// began (another program's, or another copy's of this one) is not replaced unasked:
+// Cancel keeps it, and the recording takes the first free name "<name> (n).wav".
+void KeepFileThatAppeared(HWND hwnd) {
+    char* target = g_engine.currentFileName;
+    FileStamp now = StampOf(target);
+    if (!now.exists || SameStamp(now, g_engine.saveTarget) || ConfirmReplacing(hwnd, target)) return;
+    char free[kFileNameText];
+    for (int n = 2; n < 100 && NumberedName(target, n, free, sizeof free); ++n) {
+        if (StampOf(free).exists) continue;
+        LowerAscii(free);
+        CopyText(g_engine.currentFileName, free);
+        SetWindowTextA(g_app.songName, free);
+        return;
+    }
+}
+
+// The wave device's recording into the current file. It is saved under the working
+// name "<name>.part" and then takes its own name, so a file it replaces stays whole
+// until the new one is (a full disk keeps the old take). Only in a folder that takes no
+// new files is it saved in place. True when the recording landed under its name.
+bool SaveRecording(HWND hwnd) {
+    char part[kPathText] = {};
+    bool aside = PartialFileName(g_engine.currentFileName, part, sizeof part) && CanCreate(part);
+    MCI_SAVE_PARMSA save = {};
+    save.lpfilename = aside ? part : g_engine.currentFileName;
+    if (!aside) KeepFileThatAppeared(hwnd);
+    if (!Succeeded(hwnd, WaveCommand(MCI_SAVE, MCI_WAIT | MCI_SAVE_FILE, &save), "Save Wave Error")) {
+        if (aside) DeleteFileA(part);
+        return false;
+    }
+    if (!aside) return true;
+    KeepFileThatAppeared(hwnd);
+    if (MoveFileExA(part, g_engine.currentFileName, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    char text[kPathText * 2 + 120];
+    snprintf(text, sizeof text,
+             "The song could not be saved as %s: a file of this name is read-only or in use. The recording is kept "
+             "as %s.",
+             g_engine.currentFileName, part);
+    MessageBoxA(hwnd, text, "Save Wave Error", MB_OK);
+    return false;
+}
+
 // Save, steps 5–8: stop, save and close the wave device; every step runs whatever the
 // one before did. True when the recording landed in the file.
 bool StopAndSaveRecording(HWND hwnd) {
@@ -255,12 +310,7 @@ bool StopAndSaveRecording(HWND hwnd) {
     MCI_GENERIC_PARMS generic = {};
     Succeeded(hwnd, WaveCommand(MCI_STOP, 0, &generic), "Stop Wave Error");
     if (CdPlayed()) Succeeded(hwnd, SendMciString("stop cd"), "Stop CD Error");
-    bool saved = false;
-    if (g_engine.soundRecorded) {
-        MCI_SAVE_PARMSA save = {};
-        save.lpfilename = g_engine.currentFileName;
-        saved = Succeeded(hwnd, WaveCommand(MCI_SAVE, MCI_WAIT | MCI_SAVE_FILE, &save), "Save Wave Error");
-    }
+    bool saved = g_engine.soundRecorded && SaveRecording(hwnd);
     Succeeded(hwnd, WaveCommand(MCI_CLOSE, 0, &generic), "Close Wave Error");
     return saved;
 }
@@ -304,6 +354,25 @@ void BackToIdle(HWND hwnd) {
     SetPromptLine(hwnd, kEnterPrompt);
 }
 
+// Reads "status cd mode"; while the CD plays a recorded track, its stop ends the
+// recording: saved at the track's end, dropped when the CD stopped early, was opened or
+// is not ready. The track end watch is off afterwards.
+void WatchPlayedTrack(HWND hwnd) {
+    QueryMci("status cd mode", g_mci.reply);
+    if (!g_engine.trackEndWatch) return;
+    bool stopped = strcmp(g_mci.reply, "stopped") == 0;
+    if (stopped && TrackPlayedToEnd()) {
+        g_engine.trackEndWatch = false;
+        SendCommand(hwnd, IDC_MAIN_SAVE);
+    } else if (stopped || strcmp(g_mci.reply, "open") == 0 || strcmp(g_mci.reply, "not ready") == 0) {
+        // Whatever was recorded holds part of the track and then silence.
+        FailCdRecording(hwnd,
+                        "The CD stopped before the end of track %d (the drive was opened or the disc was changed): "
+                        "the recording was not saved.",
+                        CurrentTrackNumber(g_tracks), true);
+    }
+}
+
 void AbandonRecording(HWND hwnd) {
     MCIERROR result = SendMciString("status wave mode");
     // Windows answers 263 for an alias that is not open, Wine 281.
@@ -332,10 +401,7 @@ void KeepFolderOfCurrentFile(char (&folder)[kPathText]) {
 
 void NameBatchTrack(const char* folder, int track) {
     char name[kFileNameText];
-    // The ".wav" ending always stays: a name that would not fit is shortened before it.
-    int room = static_cast<int>(sizeof name) - 1 - static_cast<int>(strlen(folder)) - 4;
-    snprintf(name, sizeof name, "%s%.*s.wav", folder, room > 0 ? room : 0, g_tracks.trackNames[track]);
-    LowerAscii(name);
+    BatchFileName(folder, g_tracks.trackNames[track], name, sizeof name);
     CopyText(g_engine.currentFileName, name);
     SetWindowTextA(g_app.songName, name);
 }
@@ -358,6 +424,14 @@ bool PlayCurrentTrackOnce(HWND hwnd) {
     RecordingSettings& settings = g_settings.recording;
     if (!settings.convertToMp3 && IsCdSource(g_engine.mode)) settings.keepWav = true;
     if (!RunNamingSteps(hwnd)) return false;
+    // Record from Line In has no length to estimate before its name is known; it needs
+    // room for a minute at least.
+    if (g_engine.mode == kSourceLineIn && !EnoughDiskSpace()) {
+        ReportDiskSpace(hwnd,
+                        "There is not enough available disk space to record a minute, or this is a removeable drive "
+                        "and you need to insert the disk.");
+        return false;
+    }
     InvalidateArea(hwnd, kPromptLineArea);
     EnableRecordingMenus(false);
     EnableControl(IDC_MAIN_SONGNAME, false);
@@ -417,19 +491,7 @@ void OnClockTick(HWND hwnd) {
     ClockText(g_engine.elapsed.minutes, g_display.minutesText);
     ClockText(g_engine.elapsed.seconds, g_display.secondsText);
     DrawClock(hwnd, minuteChanged);
-    QueryMci("status cd mode", g_mci.reply);
-    if (!g_engine.trackEndWatch) return;
-    bool stopped = strcmp(g_mci.reply, "stopped") == 0;
-    if (stopped && TrackPlayedToEnd()) {
-        g_engine.trackEndWatch = false;
-        SendCommand(hwnd, IDC_MAIN_SAVE);
-    } else if (stopped || strcmp(g_mci.reply, "open") == 0 || strcmp(g_mci.reply, "not ready") == 0) {
-        // Whatever was recorded holds part of the track and then silence.
-        FailCdRecording(hwnd,
-                        "The CD stopped before the end of track %d (the drive was opened or the disc was changed): "
-                        "the recording was not saved.",
-                        CurrentTrackNumber(g_tracks), true);
-    }
+    WatchPlayedTrack(hwnd);
 }
 
 void OnClick(HWND hwnd, int x, int y) {

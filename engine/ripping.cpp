@@ -47,8 +47,8 @@ bool RunRipping(HWND hwnd) {
     StartTimer(hwnd, kTimerDrivePoll, kPollPeriod);
     const RecordingSettings& settings = g_settings.recording;
     bool converted = false;
-    if (ripped && settings.convertToMp3 && settings.sampleRate == 44100 && settings.bitsPerSample == 16 &&
-        settings.channels == 2) {
+    // A rip is CD audio whatever the WAV parameters say: it can always be converted.
+    if (ripped && settings.convertToMp3) {
         SetCursor(g_app.busyCursor);
         converted = ConvertWavToMp3(hwnd);
         SetCursor(LoadCursor(nullptr, IDC_ARROW));

@@ -71,11 +71,7 @@ void OnSourceCommand(HWND hwnd, int command) {
     EnableControls(kTrackButtons, effect->transportEnabled);
     EnableControl(IDC_MAIN_EJECT, effect->transportEnabled);
     if (effect->disablePlayBack) EnableControl(IDC_MAIN_PLAYBACK, false);
-    if (effect->forceCdFormat) {
-        settings.sampleRate = 44100;
-        settings.bitsPerSample = 16;
-        settings.channels = 2;
-    }
+    if (effect->forceCdFormat) ForceCdFormat(&settings);
     InvalidateRect(hwnd, nullptr, TRUE);
     FocusSongName();
 }

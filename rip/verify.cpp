@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "quorrel_version.h"
+#include "naming.h"
 #include "track_table.h"
 
 VerifyState g_verify;
@@ -83,12 +84,21 @@ ArLookup FetchEntry(const std::string& address) {
     return lookup;
 }
 
+// The whole log, written under its working name and then put in place of the last
+// one: a log that cannot be written whole (a full disk) leaves the last one as it was,
+// or none, never an empty or cut one. The log is an account of the rip, not part of
+// it: its failures are not the rip's.
 void WriteLog() {
-    FILE* file = fopen(g_verify.logPath, "wb");
-    if (!file) return;   // the log is an account of the rip, not part of it
+    char part[kPathText];
+    if (!PartialFileName(g_verify.logPath, part, sizeof part)) return;
+    FILE* file = fopen(part, "wb");
+    if (!file) return;
     std::string text = RipLogText(g_verify.log);
-    fwrite(text.data(), 1, text.size(), file);
-    fclose(file);
+    // Flushed before it is closed: the C runtime's fclose does not always report a write
+    // that fails as it empties its buffer (a full disk under Wine).
+    bool written = fwrite(text.data(), 1, text.size(), file) == text.size() && fflush(file) == 0;
+    if (fclose(file) != 0 || !written || !MoveFileExA(part, g_verify.logPath, MOVEFILE_REPLACE_EXISTING))
+        DeleteFileA(part);
 }
 
 }  // namespace

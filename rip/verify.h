@@ -12,8 +12,8 @@
 #include "accuraterip.h"
 #include "engine_state.h"
 #include "riplog.h"
+#include "settings.h"
 
-constexpr char kProgramKey[] = "Software\\CD Quorrel";
 constexpr char kDatabaseValue[] = "AccurateRipUrl";   // REG_SZ: the database's base address
 constexpr char kReadOffsetValue[] = "ReadOffset";     // REG_DWORD (signed) or REG_SZ: samples
 constexpr char kDefaultDatabase[] = "http://www.accuraterip.com/accuraterip/";

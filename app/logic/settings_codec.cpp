@@ -59,6 +59,12 @@ const uint8_t kSettingsFileTag[kSettingsFirstField] = {'C', 'D', 'Q', 'R', 'L', 
 
 RecordingSettings DefaultSettings() { return RecordingSettings{16, 44100, 2, 128, 1, true, false}; }
 
+void ForceCdFormat(RecordingSettings* settings) {
+    settings->bitsPerSample = 16;
+    settings->sampleRate = 44100;
+    settings->channels = 2;
+}
+
 void DecodeSettings(const uint8_t* data, size_t size, RecordingSettings* out) {
     out->bitsPerSample = static_cast<uint16_t>(NumberField(data, size, kBits));
     out->sampleRate = static_cast<int32_t>(NumberField(data, size, kRate));

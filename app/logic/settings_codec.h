@@ -24,6 +24,10 @@ constexpr size_t kSettingsFirstField = 6;  // bytes 0–5 are not part of the se
 
 RecordingSettings DefaultSettings();
 
+// The format MP3 files are made from, and the format of every rip: CD audio (16 bits,
+// 44,100 Hz, stereo); the other fields stay.
+void ForceCdFormat(RecordingSettings* settings);
+
 // Reads the fields from the file's bytes as the reader does field by field: a field
 // lying (partly) beyond `size` reads as if its missing bytes were NUL. Values are kept
 // as read; ApplyDefaultsIfNeeded then settles them.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "naming.h"
+
 int TrackOfEntry(const char* text) {
     const char prefix[] = "Track";
     const size_t prefixLength = sizeof prefix - 1;
@@ -86,4 +88,47 @@ std::string LeftOutMessage(const TrackTable& table, const std::vector<std::strin
                 std::to_string(overflow) + (overflow > 1 ? " entries are" : " entry is") + " left out.";
     }
     return text;
+}
+
+namespace {
+
+// The text as a track's name holds it: its first 49 characters.
+std::string AsTrackName(const std::string& text) { return text.substr(0, kTrackNameText - 1); }
+
+std::string FileNameOf(const std::string& name) {
+    char file[kTrackNameText + 8];
+    BatchFileName("", AsTrackName(name).c_str(), file, sizeof file);
+    return file;
+}
+
+int TracksBearing(const TrackTable& table, const std::string& name) {
+    int count = table.trackCount < kMaxTrack ? table.trackCount : kMaxTrack, bearing = 0;
+    for (int track = 1; track <= count; ++track)
+        if (name == table.trackNames[track]) ++bearing;
+    return bearing;
+}
+
+}  // namespace
+
+bool FindNameClash(const TrackTable& table, const std::vector<std::string>& entries, int* first, int* second) {
+    for (size_t j = 1; j < entries.size(); ++j) {
+        const std::string name = AsTrackName(entries[j]);
+        if (TrackNamed(table, name.c_str()) == 0) continue;   // no track: it is left out
+        for (size_t i = 0; i < j; ++i) {
+            const std::string other = AsTrackName(entries[i]);
+            if (TrackNamed(table, other.c_str()) == 0 ||
+                !SameFileName(FileNameOf(name).c_str(), FileNameOf(other).c_str()))
+                continue;
+            if (name == other && TracksBearing(table, name) < 2) continue;   // one track, chosen twice
+            *first = static_cast<int>(i);
+            *second = static_cast<int>(j);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string NameClashMessage(const std::string& one, const std::string& other) {
+    return "\"" + one + "\" and \"" + other + "\" would both be saved as " + FileNameOf(other) +
+           ", the one replacing the other. Please give one of them another name.";
 }

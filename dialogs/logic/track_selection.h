@@ -52,6 +52,16 @@ bool RenameAllowed(const RenameTarget& target, int entryCount, const char* text)
 // show again at the next opening).
 std::vector<int> SetUpSelection(TrackTable* table, const std::vector<std::string>& entries);
 
+// Two entries of the record list whose tracks a batch would save into one file: their
+// names equal as file names (cut to the 49 characters a name holds, in lower case with
+// ".wav", compared as Windows compares file names), so that the later track's file
+// would replace the earlier's. Two entries of one track (a track chosen twice) are no
+// such pair; two equal texts are when more than one track bears that name. Their
+// indices in `*first` < `*second`; false when there is none.
+bool FindNameClash(const TrackTable& table, const std::vector<std::string>& entries, int* first, int* second);
+// What the dialog says of such a pair: both texts and the file they would share.
+std::string NameClashMessage(const std::string& one, const std::string& other);
+
 // What Save tells the user when it left entries out (the entries of `entries` whose
 // index is not in `kept`): which ones no track is named after (the first few of them by
 // name, the rest counted) and how many found no free slot. Empty when none was left out.

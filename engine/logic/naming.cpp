@@ -202,6 +202,27 @@ bool PartialFileName(const char* path, char* out, size_t size) {
     return false;
 }
 
+bool NumberedName(const char* path, int number, char* out, size_t size) {
+    const char* name = path;
+    for (const char* p = path; *p; ++p)
+        if (*p == '\\' || *p == '/' || *p == ':') name = p + 1;
+    const char* dot = strrchr(name, '.');
+    size_t before = dot ? static_cast<size_t>(dot - path) : strlen(path);
+    int written = snprintf(out, size, "%.*s (%d)%s", static_cast<int>(before), path, number, path + before);
+    if (written < 0 || static_cast<size_t>(written) >= size) {
+        if (size > 0) out[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
+void BatchFileName(const char* folder, const char* name, char* out, size_t size) {
+    if (size == 0) return;
+    int room = static_cast<int>(size) - 1 - static_cast<int>(strlen(folder)) - 4;
+    snprintf(out, size, "%s%.*s.wav", folder, room > 0 ? room : 0, name);
+    LowerAscii(out);
+}
+
 void LowerAscii(char* text) {
     for (; *text; ++text) *text = Lower(*text);
 }

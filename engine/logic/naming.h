@@ -61,6 +61,16 @@ bool IsUntitled(const char* stem);
 // false (and `out` empty) when that does not fit `size` bytes with its NUL.
 bool PartialFileName(const char* path, char* out, size_t size);
 
+// `path` with " (number)" before the file name's extension ("c:\\a\\take.wav", 2:
+// "c:\\a\\take (2).wav"), for a file that must not replace one of its name; false
+// (and `out` empty) when that does not fit `size` bytes with its NUL.
+bool NumberedName(const char* path, int number, char* out, size_t size);
+
+// The file a batch records a track named `name` into: `folder`, the name and ".wav", in
+// lower case; the ".wav" ending always stays, a name that would not fit `size` bytes is
+// shortened before it.
+void BatchFileName(const char* folder, const char* name, char* out, size_t size);
+
 // A–Z to a–z, in place.
 void LowerAscii(char* text);
 // stem + ending, in lower case, into `out` (bounded).

@@ -256,6 +256,27 @@ TEST_F(Mp3, ConvertsARecordedWavFileAndKeepsIt) {
     EXPECT_EQ(ExitProgram(), 0u);
 }
 
+// A rip is CD audio whatever the WAV parameters say: with conversion checked, then 8
+// bits and mono chosen in Rip from CD, the rip still gets its MP3.
+TEST_F(Mp3, ARipIsConvertedWhateverTheWavParametersSay) {
+    LaunchWith(128, 0, true, false);
+    harness::MessageBoxInfo wav = (app_.PostCommand(kWavParams), app_.WaitForMessageBox("WAV Recording Parameters"));
+    ASSERT_TRUE(wav.box);
+    for (int button : {217, 205, 210}) {   // Convert, 8 bits, Mono
+        DWORD_PTR result = 0;
+        ASSERT_TRUE(SendMessageTimeoutA(GetDlgItem(wav.box, button), BM_CLICK, 0, 0, SMTO_NORMAL, 3000, &result));
+    }
+    ASSERT_TRUE(app_.Answer(wav, "OK"));
+    ASSERT_TRUE(app_.Answer(app_.WaitForMessageBox("MP3 Recording Parameters"), "OK"));
+    ASSERT_TRUE(app_.SetControlText(kSongName, "ripped"));
+    ASSERT_TRUE(app_.SendCommand(kPlay, 60000)) << "the rip and its conversion did not end";
+    EXPECT_TRUE(app_.NoMessageBoxWithin(300));
+    EXPECT_EQ(harness::ReadFileOrEmpty(ScratchPath("ripped.wav")).substr(44), TrackPcm(1));
+    ExpectMp3Of("ripped.mp3", 128, TrackPcm(1));
+    app_.AutoAnswer({"Save", "", "No"});   // the changed parameters are not kept
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
 TEST_F(Mp3, AnExistingMp3IsAskedAboutAndNotKeepingTheWavAsksToo) {
     LaunchWith(128, 3, false, false);
     std::string sound = TrackPcm(2);

@@ -343,5 +343,79 @@ TEST_F(Naming, TrackIsRefusedOnADriveWithoutRoom) {
     EXPECT_EQ(ExitProgram(), 0u);
 }
 
+// A small disk: the estimate is made for the format the file will have, Line In asks
+// room for a minute, and a save that finds the disk full keeps the file it would have
+// replaced.
+TEST_F(Naming, AFullDiskLosesNoFile) {
+    harness::SmallDrive drive(1024, dir_);
+    if (drive.Root().empty()) GTEST_SKIP() << "this machine cannot mount a small disk for the test";
+    const std::string take = drive.Root() + "take.wav";
+    // 8 bits, mono, 11,025 Hz with conversion on: the recording is made in CD format,
+    // 1.4 MB for the 8-second track, which the disk cannot hold.
+    WriteSettingsFile(SettingsFileBytes(8, 11025, 1, 128, 1, true, true));
+    InsertDisc({600, 150});
+    ASSERT_TRUE(Launch());
+    ASSERT_TRUE(DiscRead());
+    PressPlayFor(drive.Root() + "song");
+    EXPECT_EQ(app_.AnswerMessageBox("Disk Space Error", "OK", 5000).text,
+              "Either there is not enough available disk space to record this track, or this is a removeable drive "
+              "and you need to insert the disk.");
+    EXPECT_TRUE(Idle());
+    EXPECT_EQ(ExitProgram(), 0u);
+
+    // Record from Line In in the same small format: a minute takes 661,500 bytes.
+    WriteSettingsFile(SettingsFileBytes(8, 11025, 1, 128, 2, true, false));
+    SetLineIn(4410);
+    ASSERT_TRUE(Launch());
+    ASSERT_TRUE(DiscRead(4000));
+    ASSERT_TRUE(drive.Fill(600 * 1024));
+    PressPlayFor(drive.Root() + "take");
+    EXPECT_EQ(app_.AnswerMessageBox("Disk Space Error", "OK", 5000).text,
+              "There is not enough available disk space to record a minute, or this is a removeable drive and you "
+              "need to insert the disk.");
+    EXPECT_TRUE(Idle());
+    ASSERT_TRUE(DeleteFileA((drive.Root() + "filler.bin").c_str()));
+    // Room for a minute, but the disk fills while the take is recorded: the older take
+    // of that name stays.
+    ASSERT_TRUE(harness::WriteFile(take, "an older take"));
+    PressPlayFor(drive.Root() + "take");
+    ASSERT_TRUE(app_.Answer(app_.WaitForMessageBox("take.wav"), "OK"));
+    ASSERT_TRUE(Recording());
+    ASSERT_TRUE(drive.Fill(4096));
+    Sleep(1500);
+    ASSERT_TRUE(app_.ClickButton(kSave));
+    EXPECT_FALSE(app_.AnswerMessageBox("Save Wave Error", "OK").text.empty());
+    EXPECT_TRUE(Idle());
+    EXPECT_EQ(Bytes(take), "an older take");
+    EXPECT_EQ(harness::ListFiles(drive.Root()), (std::vector<std::string>{"filler.bin", "take.wav"}));
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+// Two copies record Line In under one name: the take saved second does not replace the
+// first unasked; Cancel keeps both.
+TEST_F(Naming, TwoCopiesSavingOneNameKeepBothTakes) {
+    LaunchInLineIn();
+    harness::Program other;
+    ASSERT_TRUE(Launch(other));
+    ASSERT_TRUE(harness::WaitUntil([&] { return other.IsEnabled(kPlay); }, 4000));
+    ASSERT_TRUE(other.SetControlText(kSongName, "take"));
+    ASSERT_TRUE(other.ClickButton(kPlay));
+    PressPlayFor("take");
+    ASSERT_TRUE(Recording());
+    Sleep(300);
+    ASSERT_TRUE(other.ClickButton(kSave));
+    EXPECT_EQ(other.AnswerMessageBox("take.wav", "OK").text, kSavedText);
+    ASSERT_TRUE(app_.ClickButton(kSave));
+    EXPECT_EQ(app_.AnswerMessageBox("take.wav", "Cancel").text, kOverwriteText);
+    ASSERT_TRUE(Saved("take (2).wav"));
+    WavFile first, second;
+    EXPECT_TRUE(ReadWavFile(ScratchPath("take.wav"), &first));
+    EXPECT_TRUE(ReadWavFile(ScratchPath("take (2).wav"), &second));
+    EXPECT_EQ(app_.ControlText(kSongName), "take (2).wav");
+    other.PostCommand(kExit);
+    EXPECT_TRUE(other.WaitForExit(10000));
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
 }  // namespace
 }  // namespace quorrel

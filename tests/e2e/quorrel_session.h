@@ -434,12 +434,13 @@ protected:
     }
     std::string SettingsFile() { return harness::ReadFileOrEmpty(harness::JoinPath(dir_, "CDQuorrel.ini")); }
 
-    // Starts the program and waits for its main window. The encoder library's notice
-    // at start-up is answered as it comes.
-    bool Launch() {
-        if (!app_.Start(harness::BinPath("CDQuorrel.exe"), dir_)) return false;
-        app_.AutoAnswer({"MP3 Error", "", "OK"});
-        return app_.WaitForWindow("CDQuorl") != nullptr;
+    // Starts the program (or another copy of it) and waits for its main window. The
+    // encoder library's notice at start-up is answered as it comes.
+    bool Launch() { return Launch(app_); }
+    bool Launch(harness::Program& copy) {
+        if (!copy.Start(harness::BinPath("CDQuorrel.exe"), dir_)) return false;
+        copy.AutoAnswer({"MP3 Error", "", "OK"});
+        return copy.WaitForWindow("CDQuorl") != nullptr;
     }
     // Waits until the start-up check or the poll has read the disc (Play enabled).
     ::testing::AssertionResult DiscRead(DWORD timeoutMs = 8000) {

@@ -250,6 +250,22 @@ TEST_F(Partial, StartsByHandAndEndsBySaveOrByTheTrack) {
     EXPECT_FALSE(app_.IsEnabled(kSave));
     EXPECT_TRUE(RecordingItemsGrayed(false));
     EXPECT_FALSE(harness::FileExists(ScratchPath("never started.wav")));
+
+    // Start pressed just after the track ended, before the clock tick saw it (the
+    // button still reads "Start"): the same answer, and no file of silence. The tick
+    // comes about every second from Play on; the 2-second track ends between two.
+    PressPlayFor("too late");
+    ASSERT_TRUE(harness::WaitUntil([&] { return app_.ControlText(kPlay) == "Start"; }, 5000));
+    Sleep(2300);
+    if (app_.ControlText(kPlay) == "Start") {
+        ASSERT_TRUE(app_.ClickButton(kPlay));
+    }
+    harness::MessageBoxInfo late = app_.WaitForMessageBox("", 3000);
+    EXPECT_EQ(late.title, box.title);
+    EXPECT_EQ(late.text, box.text);
+    ASSERT_TRUE(app_.Answer(late, "OK"));
+    ASSERT_TRUE(harness::WaitUntil([&] { return app_.ControlText(kPlay) == "Play" && app_.IsEnabled(kPlay); }, 3000));
+    EXPECT_FALSE(harness::FileExists(ScratchPath("too late.wav")));
     EXPECT_EQ(ExitProgram(), 0u);
 }
 

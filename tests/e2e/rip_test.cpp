@@ -94,10 +94,19 @@ TEST_F(RipSession, MiddleAndLastTrackAreTheBinsBytes) {
     EXPECT_TRUE(file.compare(44, std::string::npos, BinBytes(100, 131)) == 0) << "track 2 is not the BIN's bytes";
     EXPECT_TRUE(file.compare(44, std::string::npos, TrackPcm(2)) == 0);
 
+    // A file of the log's name is the user's until asked: Cancel keeps it and rips nothing.
     ASSERT_TRUE(app_.ClickButton(kLastTrack));
     ASSERT_TRUE(harness::WaitUntil([&] { return ShowsTrack("3"); }, 2000));
+    ASSERT_TRUE(harness::WriteFile(ScratchPath("last.log"), "my notes"));
     PressPlayFor("Last");
+    EXPECT_EQ(app_.AnswerMessageBox("last.log", "Cancel").text, "File name already exists. Overwrite current file?");
+    ASSERT_TRUE(RipOver());
+    EXPECT_EQ(harness::ReadFileOrEmpty(ScratchPath("last.log")), "my notes");
+    EXPECT_FALSE(harness::FileExists(ScratchPath("last.wav")));
+    PressPlayFor("Last");
+    ASSERT_TRUE(app_.Answer(app_.WaitForMessageBox("last.log"), "OK"));
     ASSERT_TRUE(Ripped("last.wav"));
+    EXPECT_NE(harness::ReadFileOrEmpty(ScratchPath("last.log")).find("Track 3: last.wav"), std::string::npos);
     WavFile wav;
     ASSERT_TRUE(ReadWavFile(ScratchPath("last.wav"), &wav));
     EXPECT_EQ(wav.rate, 44100);
@@ -170,6 +179,7 @@ TEST_F(RipSession, ABadSectorEndsTheRipWithAMessageAndNoFile) {
     ASSERT_TRUE(harness::WriteFile(ScratchPath("scratched.wav"), "an older rip"));
     PressPlayFor("Scratched");
     ASSERT_TRUE(app_.Answer(app_.WaitForMessageBox("scratched.wav"), "OK"));
+    ASSERT_TRUE(app_.Answer(app_.WaitForMessageBox("scratched.log"), "OK"));
     EXPECT_EQ(app_.AnswerMessageBox("Message", "OK").text,
               "Error reading the CD at frame 230: the track was not ripped.");
     ASSERT_TRUE(RipOver());
@@ -179,10 +189,32 @@ TEST_F(RipSession, ABadSectorEndsTheRipWithAMessageAndNoFile) {
     rigstate::SetBadSectors("");
     PressPlayFor("Scratched");
     ASSERT_TRUE(app_.Answer(app_.WaitForMessageBox("scratched.wav"), "OK"));
+    ASSERT_TRUE(app_.Answer(app_.WaitForMessageBox("scratched.log"), "OK"));
     ASSERT_TRUE(Ripped("scratched.wav"));
     WavFile wav;
     ASSERT_TRUE(ReadWavFile(ScratchPath("scratched.wav"), &wav));
     EXPECT_TRUE(wav.data == TrackPcm(2));
+
+    // A disk that fills during the rip: the older rip stays, and the log, where there
+    // was room for it, says why the track was not ripped; none is left that says nothing.
+    harness::SmallDrive drive(1024, dir_);
+    if (drive.Root().empty()) GTEST_SKIP() << "this machine cannot mount a small disk for the test";
+    const std::string older = drive.Root() + "full.wav";
+    ASSERT_TRUE(harness::WriteFile(older, "an older rip"));
+    PressPlayFor(drive.Root() + "Full");
+    harness::MessageBoxInfo question = app_.WaitForMessageBox("full.wav");
+    ASSERT_TRUE(drive.Fill(64 * 1024));
+    ASSERT_TRUE(app_.Answer(question, "OK"));
+    EXPECT_EQ(app_.AnswerMessageBox("Message", "OK").text, "Error writing file: the track was not ripped.");
+    ASSERT_TRUE(RipOver());
+    EXPECT_EQ(harness::ReadFileOrEmpty(older), "an older rip");
+    const std::string fullLog = drive.Root() + "full.log";
+    EXPECT_TRUE(!harness::FileExists(fullLog) ||
+                harness::ReadFileOrEmpty(fullLog).find("\r\nVerdict: not ripped") != std::string::npos)
+        << "full.log: \"" << harness::ReadFileOrEmpty(fullLog) << "\"";
+    std::vector<std::string> left = harness::ListFiles(drive.Root());
+    left.erase(std::remove(left.begin(), left.end(), "full.log"), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"filler.bin", "full.wav"})) << "a partial file is left";
     EXPECT_EQ(ExitProgram(), 0u);
 }
 

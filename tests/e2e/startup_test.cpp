@@ -171,6 +171,30 @@ TEST_F(Startup, AutorunIsOffWhileRunningAndRestoredAsBinary) {
     AutorunValue after = ReadAutorun();
     EXPECT_EQ(after.type, static_cast<DWORD>(REG_BINARY));
     EXPECT_EQ(after.bytes, Bytes({0x91, 0, 0, 0}));
+
+    // Two copies at once: AutoRun stays off until the last one ends, whichever ends
+    // first, and then the user's value comes back.
+    for (bool firstEndsFirst : {true, false}) {
+        harness::Program second;
+        ASSERT_TRUE(Launch());
+        ASSERT_TRUE(Launch(second));
+        harness::Program& early = firstEndsFirst ? app_ : second;
+        harness::Program& late = firstEndsFirst ? second : app_;
+        DWORD code = 0xFFFF;
+        ASSERT_TRUE(early.PostCommand(kExit) && early.WaitForExit(10000, &code));
+        EXPECT_EQ(ReadAutorun().bytes, Bytes({0xFF, 0, 0, 0})) << "while a copy still runs";
+        ASSERT_TRUE(late.PostCommand(kExit) && late.WaitForExit(10000, &code));
+        EXPECT_EQ(ReadAutorun().bytes, Bytes({0x91, 0, 0, 0})) << (firstEndsFirst ? "first" : "second")
+                                                               << " copy ended first";
+    }
+    // A copy that ended without its exit steps left AutoRun off: the next one to run
+    // still puts the user's value back.
+    ASSERT_TRUE(Launch());
+    app_.Kill();
+    EXPECT_EQ(ReadAutorun().bytes, Bytes({0xFF, 0, 0, 0}));
+    ASSERT_TRUE(Launch());
+    EXPECT_EQ(ExitProgram(), 0u);
+    EXPECT_EQ(ReadAutorun().bytes, Bytes({0x91, 0, 0, 0}));
 }
 
 TEST_F(Startup, AbsentAutorunValueIs149Afterwards) {

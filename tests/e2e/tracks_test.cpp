@@ -211,7 +211,36 @@ TEST_F(Tracks, ANameNoFileCanHaveIsRefused) {
               "A track name becomes a file name. \"nul\" is the name of a device, not of a file. Please choose another "
               "name.");
     EXPECT_EQ(Entries(kRecordList), Texts({"Track1"}));
-    ASSERT_TRUE(Close(IDOK, "Track1.wav")) << "the track keeps its name";
+
+    // Nor may two tracks get names that make one file: the later would replace the
+    // earlier. Names that differ in case only, or not at all, are refused.
+    ASSERT_TRUE(Add(2));
+    ASSERT_TRUE(Choose(0));
+    ASSERT_TRUE(SetRenameField("Song"));
+    ASSERT_TRUE(Enter());
+    for (const char* same : {"SONG", "Song"}) {
+        ASSERT_TRUE(Choose(1));
+        ASSERT_TRUE(SetRenameField(same));
+        ASSERT_TRUE(PostKey(VK_RETURN));
+        EXPECT_EQ(app_.AnswerMessageBox("Rename", "OK").text,
+                  "\"Song\" and \"" + std::string(same) +
+                      "\" would both be saved as song.wav, the one replacing the other. Please give one of them "
+                      "another name.");
+        EXPECT_EQ(Entries(kRecordList), Texts({"Song", "Track2"}));
+    }
+    // A track named like another track before that track was added: Save refuses.
+    ASSERT_TRUE(Notify(kRecordList, 0, LBN_DBLCLK));
+    ASSERT_TRUE(Choose(0));
+    ASSERT_TRUE(SetRenameField("Track1"));
+    ASSERT_TRUE(Enter());
+    ASSERT_TRUE(Add(1));
+    EXPECT_EQ(Entries(kRecordList), Texts({"Track1", "Track1"}));
+    PostMessageA(dialog_.box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(app_.AnswerMessageBox("Tracks to Record", "OK").text,
+              "\"Track1\" and \"Track1\" would both be saved as track1.wav, the one replacing the other. Please "
+              "give one of them another name.");
+    EXPECT_TRUE(IsWindow(dialog_.box)) << "Save closed the dialog";
+    ASSERT_TRUE(Close(IDCANCEL, "untitled"));
 }
 
 TEST_F(Tracks, ClearLongNamesAndMoreThanAHundredEntries) {
@@ -265,7 +294,7 @@ TEST_F(Batch, RecordsEachTrackUnderItsNameInTheFirstFilesFolder) {
     Start(kShortDisc);
     const std::string folder = ScratchPath("Batch");
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-    // A file of the batch's name already there is replaced without a question.
+    // A file of the batch's name already there is asked about, once for the batch.
     ASSERT_TRUE(harness::WriteFile(harness::JoinPath(folder, "track1.wav"), "not a recording"));
 
     ASSERT_TRUE(Open());
@@ -277,8 +306,17 @@ TEST_F(Batch, RecordsEachTrackUnderItsNameInTheFirstFilesFolder) {
     ASSERT_TRUE(Close(IDOK, "Second Song.wav"));
     EXPECT_TRUE(ShowsCurrent(2));
 
-    // The user names the first file into a folder: the batch records there.
+    // The user names the first file into a folder: the batch records there. Cancel to
+    // the question keeps the file and records nothing.
+    const std::string question = "Files of the chosen tracks already exist: " +
+                                 Lower(harness::JoinPath(folder, "track1.wav")) + ". Overwrite them?";
     PressPlayFor(harness::JoinPath(folder, "First.wav"));
+    EXPECT_EQ(app_.AnswerMessageBox("Tracks to Record", "Cancel").text, question);
+    ASSERT_TRUE(harness::WaitUntil([&] { return app_.IsEnabled(kPlay); }, 3000));
+    EXPECT_FALSE(app_.IsEnabled(kSave));
+    EXPECT_EQ(harness::ReadFileOrEmpty(harness::JoinPath(folder, "track1.wav")), "not a recording");
+    PressPlayFor(harness::JoinPath(folder, "First.wav"));
+    EXPECT_EQ(app_.AnswerMessageBox("Tracks to Record", "OK").text, question);
     ASSERT_TRUE(Recording());
     EXPECT_EQ(app_.ControlText(kSongName), Lower(harness::JoinPath(folder, "second song.wav")));
     EXPECT_TRUE(ShowsTrack("2"));
@@ -324,8 +362,10 @@ TEST_F(Batch, SameTrackTwiceWithoutTheNamingQuestions) {
     ASSERT_TRUE(Close(IDOK, "Track3.wav"));
     EXPECT_TRUE(ShowsCurrent(3));
 
-    // "untitled" is not questioned in a batch, nor is the file that exists.
+    // "untitled" is not questioned in a batch; the file that exists is, once.
     PressPlayFor("untitled");
+    EXPECT_EQ(app_.AnswerMessageBox("Tracks to Record", "OK").text,
+              "Files of the chosen tracks already exist: track3.wav. Overwrite them?");
     ASSERT_TRUE(Recording());
     EXPECT_EQ(app_.ControlText(kSongName), "track3.wav");
     // The first recording lands; taking it away shows that a second one follows.

@@ -144,6 +144,19 @@ TEST(Naming, CandidatesAndComparisonIgnoreCase) {
     char text[] = "C:\\Music\\Tune.WAV";
     LowerAscii(text);
     EXPECT_STREQ(text, "c:\\music\\tune.wav");
+    // A free name beside a file that must stay: the number goes before the file's ending.
+    EXPECT_TRUE(NumberedName("c:\\a.b\\take.wav", 2, out, sizeof out));
+    EXPECT_STREQ(out, "c:\\a.b\\take (2).wav");
+    EXPECT_TRUE(NumberedName("c:\\a.b\\take", 12, out, sizeof out));
+    EXPECT_STREQ(out, "c:\\a.b\\take (12)");
+    EXPECT_FALSE(NumberedName("take.wav", 2, out, 12));
+    EXPECT_STREQ(out, "");
+    // A batch's file: folder, name and ".wav" in lower case; a name too long is cut
+    // before the ending.
+    BatchFileName("Rips\\", "Intro", out, sizeof out);
+    EXPECT_STREQ(out, "rips\\intro.wav");
+    BatchFileName("Rips\\", "Intro", out, 12);
+    EXPECT_STREQ(out, "rips\\in.wav");
 }
 
 TEST(DiskSpace, EstimatesTheTrackInItsFormat) {

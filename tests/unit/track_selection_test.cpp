@@ -104,6 +104,31 @@ TEST(SetUpSelection, EntriesOfNoTrackTakeNoSlot) {
     EXPECT_EQ(table.selectedCount, 0);
 }
 
+TEST(FindNameClash, TracksThatWouldShareAFileAreFound) {
+    TrackTable table = Disc(4);
+    NameTrack(&table, 1, "Song");
+    NameTrack(&table, 2, "SONG");
+    NameTrack(&table, 3, "Track3");
+    const std::string longName(49, 'x');
+    NameTrack(&table, 4, (longName + "a").c_str());
+    int first = -1, second = -1;
+    // Names that differ only in case share a file, whatever lies between them.
+    ASSERT_TRUE(FindNameClash(table, {"Track3", "Song", "Track3", "SONG"}, &first, &second));
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(second, 3);
+    EXPECT_EQ(NameClashMessage("Song", "SONG"),
+              "\"Song\" and \"SONG\" would both be saved as song.wav, the one replacing the other. Please give one "
+              "of them another name.");
+    // One track chosen twice is no clash; an entry of no track is left out, not a clash.
+    EXPECT_FALSE(FindNameClash(table, {"Song", "Track3", "Song", "song"}, &first, &second));
+    // Two tracks bearing one name: the entries look alike, the files would be one.
+    NameTrack(&table, 2, "Song");
+    EXPECT_TRUE(FindNameClash(table, {"Song", "Song"}, &first, &second));
+    // Names are cut to 49 characters before they become files.
+    NameTrack(&table, 3, (longName + "b").c_str());
+    EXPECT_TRUE(FindNameClash(table, {longName + "a", longName + "b"}, &first, &second));
+}
+
 TEST(SetUpSelection, KeepsTheFirstHundredThatCanBeRecorded) {
     TrackTable table = Disc(2);
     NameTrack(&table, 1, "Track1");

@@ -110,6 +110,27 @@ std::string UnixPath(const std::string& windowsPath);
 // be started or did not end within timeoutMs.
 bool RunUnixShell(const std::string& script, const std::string& workDir, int* exitCode, DWORD timeoutMs = 30000);
 
+// A drive letter with a small disk of its own behind it, for tests of a full disk: a
+// tmpfs of `kilobytes` mounted in `workDir` and linked as a free letter (k: to y:) of
+// the prefix, both undone when destroyed. Needs the right to mount (root); Root() is ""
+// when it could not be made.
+class SmallDrive {
+public:
+    SmallDrive(unsigned kilobytes, const std::string& workDir);
+    ~SmallDrive();
+    SmallDrive(const SmallDrive&) = delete;
+    SmallDrive& operator=(const SmallDrive&) = delete;
+    std::string Root() const;                 // "k:\"
+    uint64_t FreeBytes() const;
+    // Writes a file "filler.bin" that leaves `leave` bytes free; false when it cannot.
+    bool Fill(uint64_t leave) const;
+
+private:
+    std::string workDir_, mount_, link_;
+    char letter_ = 0;
+    bool mounted_ = false;
+};
+
 // ---- waiting ----
 
 // Polls predicate every pollMs until it holds (success) or timeoutMs have passed.
@@ -188,7 +209,8 @@ public:
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
-    // Starts exe (a Windows path) in workDir with the given argument string.
+    // Starts exe (a Windows path) in workDir with the given argument string; once the
+    // program has ended it may be started again.
     bool Start(const std::string& exe, const std::string& workDir, const std::string& args = "");
     DWORD Pid() const { return pid_; }
     HANDLE Process() const { return process_; }

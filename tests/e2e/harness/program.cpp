@@ -39,10 +39,16 @@ Program::~Program() {
 }
 
 bool Program::Start(const std::string& exe, const std::string& workDir, const std::string& args) {
-    if (process_) {
-        Fail("Program::Start called twice");
+    if (Running()) {
+        Fail("Program::Start called while the program runs");
         return false;
     }
+    // A program that has ended may be started again: the next run starts afresh.
+    StopAnswerer();
+    if (thread_) CloseHandle(thread_);
+    if (process_) CloseHandle(process_);
+    process_ = thread_ = nullptr;
+    window_ = probe_ = nullptr;
     std::string commandLine = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
