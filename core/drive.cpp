@@ -61,8 +61,8 @@ void ReadInsertedDisc(HWND hwnd) {
     }
     FillLengthsTable();
     if (g_tracks.trackCount > 1 && IsCdSource(g_engine.mode)) {
+        EnableControls(kTrackButtons, true);   // before Play: an enabled Play means the disc is ready
         EnableControl(IDC_MAIN_PLAY, true);
-        EnableControls(kTrackButtons, true);
     }
 }
 
@@ -140,8 +140,8 @@ void OnStartupTick(HWND hwnd) {
     KillTimer(hwnd, kTimerStartup);
     InvalidateArea(hwnd, kTrackLengthArea);
     if (!StartTimer(hwnd, kTimerDrivePoll, kPollPeriod)) return;
-    EnableControl(IDC_MAIN_PLAY, true);
     if (IsCdSource(g_engine.mode)) EnableControls(kTrackButtons, true);
+    EnableControl(IDC_MAIN_PLAY, true);
     FinishStartup();
     g_drive.discScanned = true;
 }
