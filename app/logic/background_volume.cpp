@@ -10,6 +10,9 @@ bool SwitchBackground(bool wasOn, AuxVolumeDevice* device, BackgroundVolume* sta
         state->silenced = false;
         return true;
     }
+    // Still silent from a restore the device refused: the device now reads 0, and the
+    // volume it owes back is the one saved then.
+    if (state->silenced) return device->SetVolume(0);
     uint32_t volume = 0;
     if (!device->GetVolume(&volume)) return false;   // unsaved: silencing would lose it
     if (!device->SetVolume(0)) return false;

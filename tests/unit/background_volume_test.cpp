@@ -46,11 +46,14 @@ TEST(BackgroundVolume, DevicesThatRefuseAreReportedAndNeverLeftSilent) {
     EXPECT_FALSE(SwitchBackground(false, &unreadable, &state));
     EXPECT_TRUE(SwitchBackground(true, &unreadable, &state));
     EXPECT_EQ(unreadable.sets, 0);
-    // A restore the device refuses is tried again at exit.
+    // A restore the device refuses is tried again at exit; turned on again before that,
+    // the device still owes the first volume, not the silence it reads now.
     ASSERT_TRUE(SwitchBackground(false, &stubborn, &state));
     stubborn.refuseSet = true;
     EXPECT_FALSE(SwitchBackground(true, &stubborn, &state));
     stubborn.refuseSet = false;
+    ASSERT_TRUE(SwitchBackground(false, &stubborn, &state));
+    EXPECT_EQ(stubborn.volume, 0u);
     RestoreBackgroundVolume(&stubborn, &state);
     EXPECT_EQ(stubborn.volume, 0x8000C000u);
 }
