@@ -199,9 +199,10 @@ bool RunUnixShell(const std::string& script, const std::string& workDir, int* ex
     const std::string file = JoinPath(workDir, "unix-shell.sh"), status = JoinPath(workDir, "unix-shell.rc");
     DeleteFileA(status.c_str());
     const std::string unixFile = UnixPath(file), unixStatus = UnixPath(status);
-    // The status file appears whole (written aside, then moved), so a reader never sees half of it.
+    // The script runs in a subshell, so its own exit still leaves the status; the status file
+    // appears whole (written aside, then moved), so a reader never sees half of it.
     if (unixFile.empty() || unixStatus.empty() ||
-        !WriteFile(file, "{\n" + script + "\n} >/dev/null 2>&1\necho $? > '" + unixStatus + ".part' && mv '" +
+        !WriteFile(file, "(\n" + script + "\n) >/dev/null 2>&1\necho $? > '" + unixStatus + ".part' && mv '" +
                              unixStatus + ".part' '" + unixStatus + "'\n"))
         return false;
     std::string command = "/bin/sh \"" + unixFile + "\"";   // Windows quoting: Wine splits the line into arguments
