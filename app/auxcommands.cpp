@@ -4,6 +4,7 @@
 #include <strsafe.h>
 
 #include "background_volume.h"
+#include "engine_state.h"
 #include "quorrel_version.h"
 #include "resource.h"
 #include "window_kit.h"
@@ -27,6 +28,9 @@ public:
 };
 
 BackgroundVolume g_background;
+// Whether Help Contents handed our file to the help viewer: only then does Exit close it
+// (the viewer's quit closes whatever help it shows, another program's too).
+bool g_helpShown = false;
 
 // Where no help viewer runs: the help as a web page, opened by the shell. The program
 // carries the page as a resource and writes it into the temporary folder first, so it
@@ -85,8 +89,11 @@ void OnVolumeControl(HWND hwnd) {
 
 // Leaves the keyboard focus where it was, also when it tells the user something: the
 // window a message box gives the focus back to is the main window itself.
+// The menu item's check mark follows the switch, whether the volume followed or not.
 void OnRecordInBackground(HWND hwnd) {
-    bool wasOn = CheckMenuItem(g_app.menu, IDM_BACKGROUND, MF_BYCOMMAND | MF_CHECKED) == MF_CHECKED;
+    bool wasOn = g_engine.background;
+    g_engine.background = !wasOn;
+    CheckMenuCommand(IDM_BACKGROUND, g_engine.background);
     CdPlayerOutput device;
     if (!SwitchBackground(wasOn, &device, &g_background)) {
         HWND focused = GetFocus();
@@ -94,11 +101,12 @@ void OnRecordInBackground(HWND hwnd) {
                     MB_OK);
         if (focused && IsWindow(focused)) SetFocus(focused);
     }
-    if (wasOn) CheckMenuCommand(IDM_BACKGROUND, false);
 }
 
 void OnHelpContents(HWND hwnd) {
-    if (!WinHelpA(hwnd, kHelpFile, HELP_CONTENTS, 0) && !OpenHelpPage(hwnd))
+    if (WinHelpA(hwnd, kHelpFile, HELP_CONTENTS, 0))
+        g_helpShown = true;
+    else if (!OpenHelpPage(hwnd))
         MessageBoxA(hwnd,
                     "There is no help viewer on this computer, and the help page CDQuorrel.html cannot be opened. "
                     "Check that a web browser is installed.",
@@ -114,5 +122,5 @@ void OnAbout(HWND hwnd) {
 void EndAuxCommands(HWND hwnd) {
     CdPlayerOutput device;
     RestoreBackgroundVolume(&device, &g_background);
-    WinHelpA(hwnd, kHelpFile, HELP_QUIT, 0);   // starts no viewer when none runs
+    if (g_helpShown) WinHelpA(hwnd, kHelpFile, HELP_QUIT, 0);
 }

@@ -13,6 +13,7 @@
 #include "resource.h"
 #include "rip.h"
 #include "settings.h"
+#include "source_table.h"
 #include "window_kit.h"
 
 namespace {
@@ -128,8 +129,7 @@ LRESULT OnCreate(HWND hwnd) {
     PrepareFileChooser(hwnd);
     g_app.extractionHandle = OpenExtractionDrive();
     if (!StartTimer(hwnd, kTimerStartup, kPollPeriod)) return -1;
-    SetPromptLine(hwnd, "Enter song name or click here:", false);
-    g_tracks.selectedCount = 0;
+    SetPromptLine(hwnd, kEnterPrompt, false);
     return 0;
 }
 

@@ -8,6 +8,8 @@
 
 DisplayState g_display;
 
+const char kEnterPrompt[] = "Enter song name or click here:";
+
 namespace {
 
 const COLORREF kGreen = RGB(0, 255, 0);
@@ -66,11 +68,19 @@ const char* SourceLabel() {
     }
 }
 
-// Reads the song name field into the current file name ("untitled" when empty).
-void TakeSongName() {
-    // At most 255 characters, the terminating NUL included.
-    GetWindowTextA(g_app.songName, g_engine.currentFileName, sizeof g_engine.currentFileName - 1);
-    if (g_engine.currentFileName[0] == '\0') CopyText(g_engine.currentFileName, "untitled");
+// What every paint does to the song name field besides painting, before it paints:
+// an emptied field gets "untitled" back, and the field gets the keyboard focus, so that
+// whatever the user did elsewhere in the window, typing goes on into the name.
+void KeepSongNameField() {
+    if (GetWindowTextLengthA(g_app.songName) == 0) ShowSongName("untitled");
+    FocusSongName();
+}
+
+// The prompt line at its place, in its colour on the button face.
+void PaintPromptLine(HDC dc) {
+    SetTextColor(dc, kPromptColour);
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    Text(dc, X(10), Y(80), g_display.promptLine);
 }
 
 // Minutes and seconds in green on black cells, at the clock's fixed places.
@@ -96,9 +106,9 @@ void InitDisplay() {
 }
 
 void OnPaint(HWND hwnd) {
+    KeepSongNameField();
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
-    TakeSongName();
     HFONT timeFont = CreateFontIndirectA(&g_display.timeFont);
     HFONT labelFont = CreateFontIndirectA(&g_display.labelFont);
 
@@ -112,23 +122,20 @@ void OnPaint(HWND hwnd) {
     LineTo(dc, X(350), 0);
     DrawFrames(dc);
 
-    SetWindowTextA(g_app.songName, g_engine.currentFileName);
     SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
     Text(dc, X(145), Y(68), "Track");
-    SetTextColor(dc, kPromptColour);
-    Text(dc, X(10), Y(80), g_display.promptLine);
+    PaintPromptLine(dc);
 
     SetTextColor(dc, kBlack);
     HGDIOBJ oldFont = SelectObject(dc, labelFont);
     Text(dc, X(80), Y(114), SourceLabel());
-    if (IsLetterTrack(g_tracks)) g_tracks.currentLength[0] = '\0';
-    if (g_tracks.currentLength[0] != '\0') {
+    // Line In and Convert have no length to show, whatever was read before.
+    if (!IsLetterTrack(g_tracks) && g_tracks.currentLength[0] != '\0') {
         char shown[6] = {};
         CopyText(shown, g_tracks.currentLength);
         Text(dc, X(225), Y(114), shown);
     }
     SelectObject(dc, oldFont);
-    SetWindowTextA(g_app.songName, g_engine.currentFileName);
 
     oldFont = SelectObject(dc, timeFont);
     SetTextColor(dc, kGreen);
@@ -141,8 +148,6 @@ void OnPaint(HWND hwnd) {
     SelectObject(dc, oldFont);
     DeleteObject(timeFont);
     DeleteObject(labelFont);
-
-    SetFocus(g_app.songName);
     EndPaint(hwnd, &ps);
 }
 
@@ -172,8 +177,18 @@ void SetPromptLine(HWND hwnd, const char* text, bool repaint) {
 void DrawPromptLine(HWND hwnd) {
     HDC dc = GetDC(hwnd);
     if (!dc) return;
-    SetTextColor(dc, kPromptColour);
-    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-    Text(dc, X(10), Y(80), g_display.promptLine);
+    PaintPromptLine(dc);
     ReleaseDC(hwnd, dc);
+}
+
+void ShowTrack(HWND hwnd, int track, bool readLength) {
+    if (track < 1 || track > kMaxTrack) track = 1;
+    SetCurrentTrack(&g_tracks, track);
+    // The whole panel: a two-digit number runs past the track-number area's right edge.
+    InvalidateArea(hwnd, kTimeDisplayArea);
+    if (readLength)
+        QueryTrackLength(track, g_tracks.currentLength, sizeof g_tracks.currentLength);
+    else
+        CopyText(g_tracks.currentLength, g_tracks.lengths[track]);
+    InvalidateArea(hwnd, kTrackLengthArea);
 }

@@ -9,6 +9,9 @@
 
 constexpr size_t kPromptText = 160;
 
+// The prompt line of a window ready for the next Play.
+extern const char kEnterPrompt[];
+
 struct DisplayState {
     char minutesText[3];
     char secondsText[3];
@@ -32,3 +35,7 @@ void InvalidateArea(HWND hwnd, const Area& area);
 void SetPromptLine(HWND hwnd, const char* text, bool repaint = true);
 // Draws the prompt line at once (during long operations that paint their progress).
 void DrawPromptLine(HWND hwnd);
+// Makes `track` (1–99; any other number is track 1) the current track, shows it in the
+// time display, and shows its length: read from the drive, or when `readLength` is
+// false as the lengths table holds it.
+void ShowTrack(HWND hwnd, int track, bool readLength = true);

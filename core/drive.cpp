@@ -77,7 +77,7 @@ void ForgetDisc(HWND hwnd) {
     InvalidateArea(hwnd, kTrackLengthArea);
     EnableControl(IDC_MAIN_EJECT, true);
     DisableDiscButtons();
-    g_tracks.selectedCount = 0;   // a batch chosen for the old disc is dropped
+    ++g_tracks.discChanges;   // what was chosen for the old disc (a batch) is not for the next
     g_drive.discScanned = false;
 }
 

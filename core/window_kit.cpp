@@ -31,6 +31,14 @@ void SendCommand(HWND hwnd, int id) { SendMessageA(hwnd, WM_COMMAND, static_cast
 
 void FocusSongName() { SetFocus(g_app.songName); }
 
+void ReadSongNameField(char* text, size_t size) {
+    if (size == 0) return;
+    text[0] = '\0';
+    GetWindowTextA(g_app.songName, text, static_cast<int>(size));
+}
+
+void ShowSongName(const char* text) { SetWindowTextA(g_app.songName, text); }
+
 bool StartTimer(HWND hwnd, TimerId id, UINT period) {
     if (SetTimer(hwnd, id, period, nullptr)) return true;
     MessageBoxA(hwnd, "Unable to set a timer", "Timer Error", MB_OK);

@@ -53,6 +53,10 @@ extern const int kTrackButtons[4];
 
 void SendCommand(HWND hwnd, int id);
 void FocusSongName();
+// The song name field: what the user typed or chose (its first `size` - 1 characters),
+// and what it shows.
+void ReadSongNameField(char* text, size_t size);
+void ShowSongName(const char* text);
 // Starts a timer; false (after "Unable to set a timer") when it cannot be started.
 bool StartTimer(HWND hwnd, TimerId id, UINT period);
 // Moves the mouse pointer one pixel to the right, so the cursor is set anew.

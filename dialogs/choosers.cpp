@@ -64,7 +64,7 @@ void OfferFileChoice(HWND) {
                           : ChooseFileToSave(g_chooser.file, g_chooser.fileTitle);
     if (chosen) {
         LowerAscii(g_chooser.file);
-        SetWindowTextA(g_app.songName, g_chooser.file);
+        ShowSongName(g_chooser.file);
         if (convert) {
             CopyText(g_engine.playBackFile, g_chooser.file);
             EnableControl(IDC_MAIN_PLAYBACK, true);

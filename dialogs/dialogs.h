@@ -4,8 +4,8 @@
 // params.cpp   commands 121 (WAV Parameters...) and 122 (MP3 Parameters...): two modal
 //              dialogs that edit the recording settings; each gets its own state through
 //              DialogBoxParamA's parameter.
-// tracks.cpp   command 112 (Tracks to Record...): the track selection dialog, which sets
-//              up the batch of tracks the recording engine records one after the other.
+// tracks.cpp   the track selection dialog of command 112 (Tracks to Record...), which
+//              chooses the batch of tracks the recording engine records one after the other.
 // choosers.cpp one file-chooser description for the whole program, filled once at
 //              window creation; the save chooser (a file to record into) and the open
 //              chooser (a WAV file to convert).
@@ -13,6 +13,8 @@
 
 #include <windows.h>
 #include <commdlg.h>
+
+#include <vector>
 
 constexpr size_t kChooserFileText = 260;    // the chosen path
 constexpr size_t kChooserTitleText = 512;   // the chosen file's name without its folder
@@ -33,10 +35,16 @@ void OnWavParameters(HWND hwnd);
 // Command 122: the MP3 parameters dialog; the focus goes back to the song name.
 void OnMp3Parameters(HWND hwnd);
 
-// Command 112: the track selection dialog; afterwards the first track of the batch (or
-// track 1 without one) is the current track, its name and ".wav" (or "untitled") in the
-// song name field, its length read anew.
-void OnTracksToRecord(HWND hwnd);
+// The track selection dialog (command 112): the user picks, orders and names the tracks
+// of a batch. `shown` entries of the list saved last are shown again (those still
+// standing for a batch). Save leaves the chosen tracks in `tracks` with `saved` true;
+// Cancel leaves `saved` false. False when the dialog could not be made.
+struct TrackChoice {
+    int shown = 0;
+    bool saved = false;
+    std::vector<int> tracks;
+};
+bool ChooseTracks(HWND hwnd, TrackChoice* choice);
 
 // Window creation: fills the file-chooser description, owned by the main window.
 void PrepareFileChooser(HWND hwnd);

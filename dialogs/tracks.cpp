@@ -34,6 +34,7 @@ struct TracksDialog {
     HWND dialog;
     HHOOK enterFilter;     // takes Enter while the dialog is open
     RenameTarget rename;   // the entry a rename replaces, and the track it names
+    TrackChoice* choice;   // what the dialog was opened with, and what it chose
 };
 
 // The open dialog, for the message filter (a hook procedure gets no parameter of its
@@ -99,9 +100,9 @@ void FillDiscList(HWND dialog) {
 }
 
 // The entries saved last, while they still stand for a batch.
-void ShowSavedSelection(HWND dialog) {
+void ShowSavedSelection(HWND dialog, int shown) {
     int saved = EntryCount(g_app.trackList);
-    for (int i = 0; i < g_tracks.selectedCount && i < saved; ++i) {
+    for (int i = 0; i < shown && i < saved; ++i) {
         char text[kTrackNameText];
         EntryText(g_app.trackList, i, text, sizeof text);
         AppendEntry(RecordList(dialog), text);
@@ -121,7 +122,7 @@ BOOL OnTracksInit(HWND dialog, TracksDialog* state) {
     SendMessageA(RecordList(dialog), LB_SETHORIZONTALEXTENT, kRecordListExtent, 0);
     SendDlgItemMessageA(dialog, IDC_TRACKS_RENAME, EM_LIMITTEXT, kTrackNameText - 1, 0);
     FillDiscList(dialog);
-    ShowSavedSelection(dialog);
+    ShowSavedSelection(dialog, state->choice->shown);
     return TRUE;   // the focus goes to the first tab stop: the rename field
 }
 
@@ -221,18 +222,16 @@ LRESULT CALLBACK EnterKeyFilter(int code, WPARAM wParam, LPARAM lParam) {
 
 // ---- the buttons ----
 
-// Clear: an empty record list and no batch, at once; the dialog stays open and the
-// track names stay.
+// Clear: an empty record list; the dialog stays open and the track names stay.
 void OnClear(HWND dialog, TracksDialog* state) {
     SendMessageA(RecordList(dialog), LB_RESETCONTENT, 0, 0);
-    g_tracks.selectedCount = 0;
     DropRenameTarget(&state->rename);
 }
 
 // Save: the record list becomes the batch (entries that belong to no track cannot be
 // recorded and are left out, and so is everything past the 100th entry; the user is
 // told which), and its texts are kept to be shown at the next opening.
-void OnTracksSave(HWND dialog) {
+void OnTracksSave(HWND dialog, TracksDialog* state) {
     std::vector<std::string> entries = EntryTexts(RecordList(dialog));
     // Two tracks saved into one file would lose the earlier: the dialog stays open.
     int first = 0, second = 0;
@@ -240,18 +239,20 @@ void OnTracksSave(HWND dialog) {
         MessageBoxA(dialog, NameClashMessage(entries[first], entries[second]).c_str(), "Tracks to Record", MB_OK);
         return;
     }
-    std::vector<int> kept = SetUpSelection(&g_tracks, entries);
-    std::string leftOut = LeftOutMessage(g_tracks, entries, kept);
+    Selection selection = SetUpSelection(g_tracks, entries);
+    std::string leftOut = LeftOutMessage(g_tracks, entries, selection.kept);
     if (!leftOut.empty()) MessageBoxA(dialog, leftOut.c_str(), "Tracks to Record", MB_OK);
     SendMessageA(g_app.trackList, LB_RESETCONTENT, 0, 0);
-    for (int index : kept) AppendEntry(g_app.trackList, entries[static_cast<size_t>(index)].c_str());
+    for (int index : selection.kept) AppendEntry(g_app.trackList, entries[static_cast<size_t>(index)].c_str());
+    state->choice->saved = true;
+    state->choice->tracks = selection.tracks;
     EndDialog(dialog, 1);
 }
 
 // Cancel, Escape and the close box: no batch at all, whatever was set up before; names
 // changed meanwhile stay changed.
-void OnTracksCancel(HWND dialog) {
-    g_tracks.selectedCount = 0;
+void OnTracksCancel(HWND dialog, TracksDialog* state) {
+    state->choice->saved = false;
     EndDialog(dialog, 1);
 }
 
@@ -259,8 +260,8 @@ void OnTracksCommand(HWND dialog, int id, int code) {
     TracksDialog* state = DialogState(dialog);
     if (!state) return;
     switch (id) {
-        case IDOK: OnTracksSave(dialog); break;
-        case IDCANCEL: OnTracksCancel(dialog); break;
+        case IDOK: OnTracksSave(dialog, state); break;
+        case IDCANCEL: OnTracksCancel(dialog, state); break;
         case IDC_TRACKS_CLEAR:
             if (code == BN_CLICKED) OnClear(dialog, state);
             break;
@@ -286,32 +287,11 @@ INT_PTR CALLBACK TracksDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     }
 }
 
-// After the dialog: the first track of the batch (track 1 without one) becomes the
-// current track, with its name and ".wav" in the song name field ("untitled" without a
-// batch), and its length is read.
-void ShowFirstSelectedTrack(HWND hwnd) {
-    int track = 1;
-    char songName[kFileNameText] = "untitled";
-    if (g_tracks.selectedCount > 0) {
-        int position = g_tracks.nextSelected;
-        if (position >= 0 && position < kSelectionSlots) track = g_tracks.selected[position];
-        if (track < 1 || track > kMaxTrack) track = 1;
-        snprintf(songName, sizeof songName, "%s.wav", g_tracks.trackNames[track]);
-    }
-    SetWindowTextA(g_app.songName, songName);
-    SetCurrentTrack(&g_tracks, track);
-    // The whole panel: a two-digit number runs past the track-number area's right edge.
-    InvalidateArea(hwnd, kTimeDisplayArea);
-    QueryTrackLength(track, g_tracks.currentLength, sizeof g_tracks.currentLength);
-    InvalidateArea(hwnd, kTrackLengthArea);
-}
-
 }  // namespace
 
-void OnTracksToRecord(HWND hwnd) {
+bool ChooseTracks(HWND hwnd, TrackChoice* choice) {
     TracksDialog state = {};
-    // The dialog always ends with 1; one that cannot be made changes no selection.
-    DialogBoxParamA(g_app.instance, IDD_TRACKS, hwnd, TracksDialogProc, reinterpret_cast<LPARAM>(&state));
-    ShowFirstSelectedTrack(hwnd);
-    FocusSongName();
+    state.choice = choice;
+    // The dialog always ends with 1.
+    return DialogBoxParamA(g_app.instance, IDD_TRACKS, hwnd, TracksDialogProc, reinterpret_cast<LPARAM>(&state)) == 1;
 }

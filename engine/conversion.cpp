@@ -41,16 +41,14 @@ bool CheckWavToConvert(HWND hwnd) {
 
 }  // namespace
 
-void RunConversion(HWND hwnd) {
-    char typed[kFileNameText - 1] = {};
-    GetWindowTextA(g_app.songName, typed, sizeof typed);
+void RunConversion(HWND hwnd, const char* typed) {
     NameParts parts;
     SplitName(typed, &parts);
     if (!BuildWavName(parts, g_engine.currentFileName, sizeof g_engine.currentFileName)) {
         MessageBoxA(hwnd, NameProblemText(kNameTooLong), "FileName Error", MB_OK);
         return;
     }
-    SetWindowTextA(g_app.songName, g_engine.currentFileName);
+    ShowSongName(g_engine.currentFileName);
     if (!CheckWavToConvert(hwnd)) return;
     char mp3Path[kPathText];
     if (mp3::Mp3PathFor(g_engine.currentFileName, mp3Path, sizeof mp3Path) && !ConfirmReplacing(hwnd, mp3Path)) return;
@@ -64,7 +62,7 @@ void RunConversion(HWND hwnd) {
     EnableControls(off, false);
     UpdateWindow(g_app.songName);
     KillTimer(hwnd, kTimerDrivePoll);
-    bool converted = ConvertWavToMp3(hwnd);
+    bool converted = ConvertWavToMp3(hwnd, g_engine.currentFileName);
     SetCursor(LoadCursor(nullptr, IDC_ARROW));
     EnableControl(IDC_MAIN_SONGNAME, true);
     EnableControl(IDC_MAIN_EXIT, true);
@@ -72,8 +70,10 @@ void RunConversion(HWND hwnd) {
     if (settings.keepWav || !converted) {
         CopyText(g_engine.playBackFile, g_engine.currentFileName);
     } else {
-        ReplaceEnding(g_engine.currentFileName, "mp3");
-        SetWindowTextA(g_app.songName, g_engine.currentFileName);
+        char mp3[kFileNameText];
+        CopyText(mp3, g_engine.currentFileName);
+        ReplaceEnding(mp3, "mp3");
+        SetCurrentFileName(mp3);
     }
     SetPromptLine(hwnd, kEnterPrompt);
     StartTimer(hwnd, kTimerDrivePoll, kPollPeriod);

@@ -7,16 +7,12 @@
 // as it was.
 #include <cstdio>
 #include <cstring>
-#include <string>
-#include <vector>
 
-#include "convert.h"
 #include "display.h"
 #include "drive.h"
 #include "engine.h"
 #include "naming.h"
 #include "resource.h"
-#include "riplog.h"
 #include "settings.h"
 #include "window_kit.h"
 
@@ -93,7 +89,6 @@ bool CheckExistingFiles(HWND hwnd, const NameParts& parts) {
 
 // Step 6: in the name's folder, with the process's current folder put back on every way out.
 bool CheckInNameFolder(HWND hwnd, const NameParts& parts) {
-    g_tracks.nextSelected = 0;
     char saved[MAX_PATH + 1] = {};
     GetCurrentDirectoryA(sizeof saved, saved);
     char folder[kNamePartText * 2] = {};
@@ -106,80 +101,13 @@ bool CheckInNameFolder(HWND hwnd, const NameParts& parts) {
     return goOn;
 }
 
-struct BatchFile {
-    int track;
-    std::string path;
-};
-
-// The files a batch will make, in the folder of its first file: in Rip from CD the
-// first track keeps the song name and the later ones take their track names, and the
-// log is named after the first; a recorded batch names every track. Each with its MP3
-// when the recordings are converted.
-std::vector<BatchFile> BatchFiles() {
-    char folder[kPathText];
-    KeepFolderOfCurrentFile(folder);
-    bool rip = g_engine.mode == kSourceRip;
-    std::vector<BatchFile> files;
-    const int slots = static_cast<int>(sizeof g_tracks.selected / sizeof g_tracks.selected[0]);
-    for (int i = 0; i < g_tracks.selectedCount && i < slots; ++i) {
-        int track = g_tracks.selected[i];
-        if (track < 1 || track > kMaxTrack) track = 1;
-        char path[kFileNameText];
-        if (rip && i == 0)
-            CopyText(path, g_engine.currentFileName);
-        else
-            BatchFileName(folder, g_tracks.trackNames[track], path, sizeof path);
-        files.push_back({track, path});
-        if (g_settings.recording.convertToMp3) {
-            ReplaceEnding(path, "mp3");
-            files.push_back({track, path});
-        }
-        if (rip && i == 0) files.push_back({track, LogPathFor(g_engine.currentFileName)});
-    }
-    return files;
-}
-
-// A batch at its start: no two chosen tracks may be saved into one file (the later would
-// replace the earlier), and files of its names that exist are asked about once for the
-// whole batch. False when the batch does not start.
-bool ConfirmBatchFiles(HWND hwnd) {
-    std::vector<BatchFile> files = BatchFiles();
-    std::string existing;
-    size_t shown = 0, more = 0;
-    for (size_t i = 0; i < files.size(); ++i) {
-        bool listed = false;   // a track chosen twice makes its files twice
-        for (size_t j = 0; j < i && !listed; ++j) {
-            if (!SameFileName(files[j].path.c_str(), files[i].path.c_str())) continue;
-            listed = files[j].track == files[i].track;
-            if (listed) continue;
-            char text[kPathText + 160];
-            snprintf(text, sizeof text,
-                     "Tracks %d and %d would both be saved as %s, and the one would replace the other. Please give "
-                     "them different names.",
-                     files[j].track, files[i].track, files[i].path.c_str());
-            return Refuse(hwnd, text);
-        }
-        if (listed || !StampOf(files[i].path.c_str()).exists) continue;
-        if (shown++ < 3)
-            existing += (existing.empty() ? "" : ", ") + files[i].path;
-        else
-            ++more;
-    }
-    if (existing.empty()) return true;
-    if (more > 0) existing += " and " + std::to_string(more) + " more";
-    std::string question = "Files of the chosen tracks already exist: " + existing + ". Overwrite them?";
-    if (MessageBoxA(hwnd, question.c_str(), "Tracks to Record", MB_OKCANCEL) == IDOK) return true;
-    FocusSongName();
-    return false;
-}
-
 }  // namespace
 
-bool RunNamingSteps(HWND hwnd) {
-    char typed[kFileNameText - 1] = {};   // at most 254 characters are taken
-    GetWindowTextA(g_app.songName, typed, sizeof typed);
+bool RunNamingSteps(HWND hwnd, const char* songName) {
+    char typed[kFileNameText - 1];   // at most 254 characters are taken
+    CopyText(typed, songName);
     TrimBlanks(typed);   // blanks around a name are never meant to be part of the file's name
-    bool batch = g_tracks.selectedCount > 0;
+    bool batch = BatchRunning();
     if (typed[0] == '\0' && !batch) return Refuse(hwnd, "Please enter a file name after clicking on OK.");
 
     NameParts parts;
@@ -201,13 +129,13 @@ bool RunNamingSteps(HWND hwnd) {
     if (IsUntitled(parts.stem) && !batch &&
         MessageBoxA(hwnd, "Don't you want to save this song using a more original name?", "Question", MB_YESNO) ==
             IDYES) {
-        SetWindowTextA(g_app.songName, "");
+        ShowSongName("");
         FocusSongName();
         return false;
     }
     LowerAscii(g_engine.currentFileName);
-    SetWindowTextA(g_app.songName, g_engine.currentFileName);
-    if (batch) return g_tracks.nextSelected > 0 || ConfirmBatchFiles(hwnd);
+    ShowSongName(g_engine.currentFileName);
+    if (batch) return !BatchAtStart(g_batch) || ConfirmBatchFiles(hwnd);
     return CheckInNameFolder(hwnd, parts);
 }
 
@@ -221,9 +149,7 @@ bool ConfirmReplacing(HWND hwnd, const char* path) {
     return AskToReplace(hwnd, path, title);
 }
 
-bool EnoughDiskSpace() {
-    char songName[kFileNameText] = {};
-    GetWindowTextA(g_app.songName, songName, sizeof songName);
+bool EnoughDiskSpace(const char* songName) {
     // A rip is CD audio, and so is a recording to be converted (a name ending in ".mp3"
     // asks for the conversion too): that is what the file will hold.
     RecordingSettings format = g_settings.recording;
@@ -266,4 +192,9 @@ FileStamp StampOf(const char* path) {
 bool SameStamp(const FileStamp& a, const FileStamp& b) {
     if (a.exists != b.exists) return false;
     return !a.exists || (a.size == b.size && CompareFileTime(&a.written, &b.written) == 0);
+}
+
+void SetCurrentFileName(const char* name) {
+    CopyText(g_engine.currentFileName, name);
+    ShowSongName(g_engine.currentFileName);
 }

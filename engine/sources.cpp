@@ -7,6 +7,7 @@
 #include "engine.h"
 #include "resource.h"
 #include "settings.h"
+#include "source_table.h"
 #include "window_kit.h"
 
 namespace {
@@ -19,14 +20,15 @@ void EnableList(const int* ids, size_t count, bool enabled) {
     for (size_t i = 0; i < count && ids[i] != 0; ++i) EnableMenuCommand(ids[i], enabled);
 }
 
-bool PartialChecked() { return (GetMenuState(g_app.menu, IDM_PARTIAL, MF_BYCOMMAND) & MF_CHECKED) != 0; }
+// Partial CD Recording on or off, its menu item's check mark with it.
+void SetPartial(bool on) {
+    g_engine.partial = on;
+    CheckMenuCommand(IDM_PARTIAL, on);
+}
 
 // A batch of tracks belongs to the source it was chosen for: another source ends it.
 void ChangeMode(SourceMode mode) {
-    if (mode != g_engine.mode) {
-        g_tracks.selectedCount = 0;
-        g_tracks.nextSelected = 0;
-    }
+    if (mode != g_engine.mode) EndBatch(&g_batch);
     g_engine.mode = mode;
     g_settings.recording.sourceIndex = mode;
 }
@@ -54,11 +56,11 @@ void OnSourceCommand(HWND hwnd, int command) {
     bool mp3Off = !settings.convertToMp3;
     // Record from CD while Partial CD Recording is checked keeps it in force: the check
     // mark stays, and so does the recording started by hand.
-    bool keepPartial = effect->mode == kSourceRecordCd && PartialChecked();
+    bool keepPartial = effect->mode == kSourceRecordCd && g_engine.partial;
 
     ChangeMode(keepPartial ? kSourcePartial : effect->mode);
     if (effect->keepWavWhenMp3Off && mp3Off) settings.keepWav = true;
-    if (effect->partialOff) CheckMenuCommand(IDM_PARTIAL, false);
+    if (effect->partialOff) SetPartial(false);
     CheckMenuCommand(effect->checked, true);
     CheckList(effect->unchecked, sizeof effect->unchecked / sizeof effect->unchecked[0], false);
     EnableList(effect->enabled, sizeof effect->enabled / sizeof effect->enabled[0], true);
@@ -67,7 +69,7 @@ void OnSourceCommand(HWND hwnd, int command) {
     if (keepPartial) EnableMenuCommand(IDM_TRACKS, false);   // no batches in Partial CD Recording
     SetControlText(IDC_MAIN_PLAY, effect->playLabel);
     ApplyCurrentTrack(*effect);
-    SetPromptLine(hwnd, "Enter song name or click here:", false);
+    SetPromptLine(hwnd, kEnterPrompt, false);
     EnableControls(kTrackButtons, effect->transportEnabled);
     EnableControl(IDC_MAIN_EJECT, effect->transportEnabled);
     if (effect->disablePlayBack) EnableControl(IDC_MAIN_PLAYBACK, false);
@@ -79,14 +81,14 @@ void OnSourceCommand(HWND hwnd, int command) {
 // Partial CD Recording is a toggle beside Record from CD: the CD plays and the user
 // starts the recording by hand.
 void OnPartialRecording(HWND) {
-    if (!PartialChecked()) {
-        CheckMenuCommand(IDM_PARTIAL, true);
+    if (!g_engine.partial) {
+        SetPartial(true);
         ChangeMode(kSourcePartial);
         EnableMenuCommand(IDM_TRACKS, false);
         const int enabled[] = {IDM_RIP, IDM_RECORDCD, IDM_LINEIN, IDM_PARTIAL};
         EnableList(enabled, 4, true);
     } else {
-        CheckMenuCommand(IDM_PARTIAL, false);
+        SetPartial(false);
         // The stored source follows the mode, so a saved setting starts in Record from CD.
         ChangeMode(kSourceRecordCd);
         EnableMenuCommand(IDM_TRACKS, true);

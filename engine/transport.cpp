@@ -26,13 +26,6 @@ void PlayBackFailed(HWND hwnd, MCIERROR result, const char* title, bool deviceOp
     StartTimer(hwnd, kTimerDrivePoll, kPollPeriod);
 }
 
-void ShowTrack(HWND hwnd, int track) {
-    SetCurrentTrack(&g_tracks, track);
-    InvalidateArea(hwnd, kTrackNumberArea);
-    CopyText(g_tracks.currentLength, g_tracks.lengths[CurrentTrackNumber(g_tracks)]);
-    InvalidateArea(hwnd, kTrackLengthArea);
-}
-
 void OpenDoor(HWND hwnd) {
     KillTimer(hwnd, kTimerDrivePoll);
     SendMciString("stop cd");   // results ignored: the door opens all the same
@@ -44,7 +37,7 @@ void OpenDoor(HWND hwnd) {
     EnableControl(IDC_MAIN_PLAY, false);
     MCIERROR result = SendMciString("set cd door open");
     if (result != 0) ShowMciError(hwnd, result, "Eject Error 1");
-    SetWindowTextA(g_app.songName, "");
+    ShowSongName("");
     // Whatever disc the door closes on next (the same one, pressed again within a
     // second), the poll reads it anew.
     ForgetDisc(hwnd);
@@ -129,10 +122,10 @@ void OnEject(HWND hwnd) {
 void OnTrackButton(HWND hwnd, int command) {
     int current = CurrentTrackNumber(g_tracks), count = g_tracks.trackCount;
     switch (command) {
-        case IDC_MAIN_PREVTRACK: ShowTrack(hwnd, PreviousTrack(current, count)); break;
-        case IDC_MAIN_NEXTTRACK: ShowTrack(hwnd, NextTrack(current, count)); break;
-        case IDC_MAIN_FIRSTTRACK: ShowTrack(hwnd, 1); break;
-        case IDC_MAIN_LASTTRACK: ShowTrack(hwnd, count < 1 ? 1 : count); break;
+        case IDC_MAIN_PREVTRACK: ShowTrack(hwnd, PreviousTrack(current, count), false); break;
+        case IDC_MAIN_NEXTTRACK: ShowTrack(hwnd, NextTrack(current, count), false); break;
+        case IDC_MAIN_FIRSTTRACK: ShowTrack(hwnd, 1, false); break;
+        case IDC_MAIN_LASTTRACK: ShowTrack(hwnd, count < 1 ? 1 : count, false); break;
         default: break;
     }
 }

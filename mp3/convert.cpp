@@ -1,4 +1,4 @@
-// MP3 conversion: the WAV file named by the song name field is encoded, chunk by
+// MP3 conversion: the WAV file the caller names is encoded, chunk by
 // chunk, through the encoder library "LameEnc.dll" into an MP3 file beside it. The
 // conversion runs on the user-interface thread to its end and draws its progress
 // straight into the prompt line.
@@ -71,7 +71,7 @@ static_assert(sizeof kConvertingPrompt == 11 + 40 + 1, "40 blanks after \"Conver
 struct Conversion {
     HWND hwnd = nullptr;
     Encoder encoder = {};
-    char wavPath[kFileNameText - 1] = {};   // the song name field: at most 254 characters
+    char wavPath[kFileNameText] = {};   // the WAV file to convert
     char mp3Path[kPathText] = {};
     char partPath[kPathText] = {};   // the MP3 file's working name until it is complete
     HANDLE wav = INVALID_HANDLE_VALUE;
@@ -150,7 +150,6 @@ HANDLE OpenForReading(const char* path) {
 // Opens the WAV file, walks its chunks to the sound and positions the file there.
 // Sound of another format than the encoder's is refused: it would come out as noise.
 bool OpenWav(Conversion* c) {
-    GetWindowTextA(g_app.songName, c->wavPath, sizeof c->wavPath);
     c->wav = OpenForReading(c->wavPath);
     if (c->wav == INVALID_HANDLE_VALUE) {
         char text[kFileNameText + 32];
@@ -283,9 +282,10 @@ const char kCdFormatRequired[] =
     "To convert, the WAV file must be recorded in stereo with 16 bits per sample and 44,100 samples per second "
     "(Click on \"Options->Recording Parameters\").";
 
-bool ConvertWavToMp3(HWND hwnd) {
+bool ConvertWavToMp3(HWND hwnd, const char* wavPath) {
     Conversion c;
     c.hwnd = hwnd;
+    CopyText(c.wavPath, wavPath);
     if (!LookUpEncoder(&c.encoder)) {
         MessageBoxA(hwnd, "Unable to get Lame_Enc interface", "Message", MB_OK);
         return false;

@@ -6,13 +6,13 @@
 
 #include "wav_layout.h"
 
-// Converts the WAV file named by the song name field into an MP3 file beside it (same
+// Converts the WAV file `wavPath` into an MP3 file beside it (same
 // name, ending ".mp3"), at the MP3 bit rate of the recording settings. Shows its own
 // messages. True when the MP3 file is complete; then the WAV file is gone unless it is
 // to be kept, and Play, the song name field and (with a kept WAV file) Play Back are
 // enabled. On failure the WAV file stays, no new MP3 file is left behind and an MP3 file
 // that was there before is unchanged.
-bool ConvertWavToMp3(HWND hwnd);
+bool ConvertWavToMp3(HWND hwnd, const char* wavPath);
 
 // Walks the chunks of the WAV file `path` to its format and sound; false when the file
 // cannot be opened (a file that cannot be read has no format and no sound).

@@ -15,7 +15,8 @@ void CloseExtractionDrive(int handle);
 // or a table.
 bool TrackIsData(int track);
 
-// Rips the current track into the file named by the song name field, drawing its
-// progress into the prompt line and showing its own messages. True when the file is
-// complete; on failure no file is left under that name.
-bool RipCurrentTrack(HWND hwnd);
+// Rips the current track into the file `path`, drawing its progress into the prompt
+// line and showing its own messages; `continuesBatch`: a later track of a batch, whose
+// log is under way. True when the file is complete; on failure no file is left under
+// that name.
+bool RipCurrentTrack(HWND hwnd, const char* path, bool continuesBatch);

@@ -49,17 +49,15 @@ bool RenameAllowed(const RenameTarget& target, int entryCount, const char* text)
            target.track >= 1 && target.track <= kMaxTrack;
 }
 
-std::vector<int> SetUpSelection(TrackTable* table, const std::vector<std::string>& entries) {
-    std::vector<int> kept;
-    for (size_t i = 0; i < entries.size() && static_cast<int>(kept.size()) < kSelectionSlots; ++i) {
-        int track = TrackNamed(*table, entries[i].c_str());
+Selection SetUpSelection(const TrackTable& table, const std::vector<std::string>& entries) {
+    Selection selection;
+    for (size_t i = 0; i < entries.size() && static_cast<int>(selection.kept.size()) < kSelectionSlots; ++i) {
+        int track = TrackNamed(table, entries[i].c_str());
         if (track == 0) continue;
-        table->selected[kept.size()] = track;
-        kept.push_back(static_cast<int>(i));
+        selection.tracks.push_back(track);
+        selection.kept.push_back(static_cast<int>(i));
     }
-    table->selectedCount = static_cast<int>(kept.size());
-    table->nextSelected = 0;
-    return kept;
+    return selection;
 }
 
 std::string LeftOutMessage(const TrackTable& table, const std::vector<std::string>& entries,

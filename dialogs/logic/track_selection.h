@@ -9,8 +9,8 @@
 
 #include "track_table.h"
 
-// Slots of the table's list of tracks to record.
-constexpr int kSelectionSlots = static_cast<int>(sizeof(TrackTable::selected) / sizeof(TrackTable::selected[0]));
+// Tracks a batch holds.
+constexpr int kSelectionSlots = 100;
 
 // The track an entry of the disc list stands for: "Track" followed by one digit (a text
 // of 6 characters) or two digits (7 characters). 0 for any other text.
@@ -45,12 +45,15 @@ void DropRenameTarget(RenameTarget* target);
 bool RenameAllowed(const RenameTarget& target, int entryCount, const char* text);
 
 // Save: the record list's texts, in order, become the batch. Each entry that belongs
-// to a track takes the next slot of the table's tracks to record, until all 100 slots
-// are taken; an entry that belongs to no track cannot be recorded and takes none. The
-// selected count becomes the number of slots taken and the next selected 0. Returns
-// the indices of the entries that took a slot, in order (their texts are the ones to
-// show again at the next opening).
-std::vector<int> SetUpSelection(TrackTable* table, const std::vector<std::string>& entries);
+// to a track gives the batch its next track, until all 100 are taken; an entry that
+// belongs to no track cannot be recorded and gives none. `kept` holds the indices of
+// the entries that gave a track, in order (their texts are the ones to show again at
+// the next opening), `tracks` their tracks.
+struct Selection {
+    std::vector<int> kept;
+    std::vector<int> tracks;
+};
+Selection SetUpSelection(const TrackTable& table, const std::vector<std::string>& entries);
 
 // Two entries of the record list whose tracks a batch would save into one file: their
 // names equal as file names (cut to the 49 characters a name holds, in lower case with

@@ -40,6 +40,4 @@ int StartupSourceCommands(int sourceIndex, int (&commands)[2]) {
     }
 }
 
-bool IsCdPlayed(SourceMode mode) { return mode == kSourceRecordCd || mode == kSourcePartial; }
 
-bool IsCdSource(SourceMode mode) { return mode == kSourceRip || IsCdPlayed(mode); }

@@ -2,14 +2,8 @@
 // menus, the Play button and the track table. The window code applies these effects.
 #pragma once
 
-enum SourceMode {
-    kSourceNone = -1,  // no source selected yet (a stored index above 4)
-    kSourceRip = 0,
-    kSourceRecordCd = 1,
-    kSourceLineIn = 2,
-    kSourceConvert = 3,
-    kSourcePartial = 4,
-};
+#include "source_mode.h"
+
 
 // Command ids of the Source and related menu items, as the program fixes them.
 enum SourceMenuId {
@@ -54,7 +48,3 @@ const SourceCommandEffect* FindSourceCommand(int command);
 // Commands start-up sends for a stored source index: up to two, returned count.
 int StartupSourceCommands(int sourceIndex, int (&commands)[2]);
 
-// Sources in which the CD is played while the sound card records.
-bool IsCdPlayed(SourceMode mode);
-// Sources that work on the CD: rip, record and partial.
-bool IsCdSource(SourceMode mode);

@@ -33,6 +33,7 @@ struct Dialog {
     int chosenId = -1;     // the entry chosen last, and the track it belonged to then
     int chosenTrack = 0;
     int nextId = 0;
+    bool saved = false;    // a Save left a batch, whose entries the next opening shows
 };
 
 std::string Cut(const std::string& text, size_t size) {
@@ -53,7 +54,7 @@ int LowestNamed(const TrackTable& table, const std::string& text) {
 // running past its slot would land there).
 void Name(TrackTable* table, int track, const std::string& text) {
     const auto* first = reinterpret_cast<const uint8_t*>(table->trackNames[0]);
-    const auto* end = reinterpret_cast<const uint8_t*>(table->selected + kSelectionSlots);
+    const auto* end = reinterpret_cast<const uint8_t*>(table + 1);
     const size_t slot = kTrackNameText;
     const size_t at = track >= 1 && track <= kMaxTrack ? static_cast<size_t>(track) * slot : 0;
     const size_t from = at >= slot ? at - slot : 0;
@@ -72,7 +73,7 @@ void Name(TrackTable* table, int track, const std::string& text) {
 void Open(Dialog* d, const std::string& reply) {
     d->table.trackCount = TrackCountFromReply(Cut(reply, 20).c_str());
     FUZZ_CHECK(d->table.trackCount >= 0 && d->table.trackCount <= kMaxTrack);
-    if (d->table.selectedCount == 0) d->record.clear();   // only a saved batch is shown again
+    if (!d->saved) d->record.clear();   // only a saved batch is shown again
     DropRenameTarget(&d->rename);
 }
 
@@ -130,10 +131,10 @@ void Rename(Dialog* d, const std::string& typed) {
 void Save(Dialog* d) {
     std::vector<std::string> texts;
     for (const Entry& e : d->record) texts.push_back(e.text);
-    d->table.nextSelected = 7;
-    const std::vector<int> kept = SetUpSelection(&d->table, texts);
-    FUZZ_CHECK(static_cast<int>(kept.size()) == d->table.selectedCount && kept.size() <= kSelectionSlots);
-    FUZZ_CHECK(d->table.nextSelected == 0);
+    const Selection selection = SetUpSelection(d->table, texts);
+    const std::vector<int>& kept = selection.kept;
+    FUZZ_CHECK(kept.size() == selection.tracks.size() && kept.size() <= kSelectionSlots);
+    d->saved = !kept.empty();
     size_t next = 0;
     std::map<std::string, int> owners;   // entries repeat: each text is looked up once
     for (size_t i = 0; i < texts.size(); ++i) {
@@ -148,7 +149,7 @@ void Save(Dialog* d) {
             FUZZ_CHECK(static_cast<size_t>(kept[next]) > i && track == 0);
             continue;
         }
-        FUZZ_CHECK(track > 0 && d->table.selected[next] == track);
+        FUZZ_CHECK(track > 0 && selection.tracks[next] == track);
         ++next;
     }
     FUZZ_CHECK(next == kept.size());
@@ -178,7 +179,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             case 3: Rename(&d, input.ConsumeRandomLengthString(80)); break;
             case 4:
                 d.record.clear();
-                d.table.selectedCount = 0;
+                d.saved = false;
                 DropRenameTarget(&d.rename);
                 break;
             case 5:

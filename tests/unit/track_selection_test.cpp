@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "batch.h"
 #include "track_selection.h"
 
 namespace {
@@ -74,12 +75,9 @@ TEST(SetUpSelection, EntriesInOrderRepeatsIncluded) {
     NameTrack(&table, 3, "Track3");
     NameTrack(&table, 12, "Track12");
     NameTrack(&table, 5, "Intro");
-    table.nextSelected = 4;
-    std::vector<int> kept = SetUpSelection(&table, {"Track12", "Track3", "Intro", "Track3"});
-    EXPECT_EQ(kept, (std::vector<int>{0, 1, 2, 3}));
-    EXPECT_EQ(table.selectedCount, 4);
-    EXPECT_EQ(table.nextSelected, 0);
-    EXPECT_EQ(std::vector<int>(table.selected, table.selected + 4), (std::vector<int>{12, 3, 5, 3}));
+    Selection selection = SetUpSelection(table, {"Track12", "Track3", "Intro", "Track3"});
+    EXPECT_EQ(selection.kept, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(selection.tracks, (std::vector<int>{12, 3, 5, 3}));
 }
 
 TEST(SetUpSelection, EntriesOfNoTrackTakeNoSlot) {
@@ -88,20 +86,17 @@ TEST(SetUpSelection, EntriesOfNoTrackTakeNoSlot) {
     NameTrack(&table, 4, "Same");
     NameTrack(&table, 1, "Same");
     // "Track3" lost its name when its twin entry was removed.
-    std::vector<int> kept = SetUpSelection(&table, {"Track3", "Track2", "Same", "Nobody", "Same"});
-    EXPECT_EQ(kept, (std::vector<int>{1, 2, 4}));
-    EXPECT_EQ(table.selectedCount, 3);
-    EXPECT_EQ(std::vector<int>(table.selected, table.selected + 3), (std::vector<int>{2, 1, 1}));
+    Selection selection = SetUpSelection(table, {"Track3", "Track2", "Same", "Nobody", "Same"});
+    EXPECT_EQ(selection.kept, (std::vector<int>{1, 2, 4}));
+    EXPECT_EQ(selection.tracks, (std::vector<int>{2, 1, 1}));
 
-    EXPECT_EQ(LeftOutMessage(table, {"Track3", "Track2", "Same", "Nobody", "Same"}, kept),
+    EXPECT_EQ(LeftOutMessage(table, {"Track3", "Track2", "Same", "Nobody", "Same"}, selection.kept),
               "No track has the name \"Track3\", \"Nobody\", so these entries are left out. Add the track again "
               "from the left-hand list to record it.");
 
-    kept = SetUpSelection(&table, {"Nobody"});
-    EXPECT_TRUE(kept.empty());
-    EXPECT_EQ(table.selectedCount, 0) << "nothing to record: no batch";
-    kept = SetUpSelection(&table, {});
-    EXPECT_EQ(table.selectedCount, 0);
+    selection = SetUpSelection(table, {"Nobody"});
+    EXPECT_TRUE(selection.kept.empty() && selection.tracks.empty()) << "nothing to record: no batch";
+    EXPECT_TRUE(SetUpSelection(table, {}).tracks.empty());
 }
 
 TEST(FindNameClash, TracksThatWouldShareAFileAreFound) {
@@ -135,12 +130,12 @@ TEST(SetUpSelection, KeepsTheFirstHundredThatCanBeRecorded) {
     NameTrack(&table, 2, "Track2");
     std::vector<std::string> entries(1, "Gone");
     for (int i = 0; i < 150; ++i) entries.push_back(i < 100 ? "Track1" : "Track2");
-    std::vector<int> kept = SetUpSelection(&table, entries);
+    Selection selection = SetUpSelection(table, entries);
+    const std::vector<int>& kept = selection.kept;
     ASSERT_EQ(kept.size(), 100u);
     EXPECT_EQ(kept.front(), 1);
     EXPECT_EQ(kept.back(), 100);
-    EXPECT_EQ(table.selectedCount, 100);
-    EXPECT_EQ(table.selected[99], 1) << "entries past the hundredth recordable one are left out";
+    EXPECT_EQ(selection.tracks, std::vector<int>(100, 1)) << "entries past the hundredth recordable one are left out";
     for (int i = 0; i < 9; ++i) entries.push_back("Nobody" + std::to_string(i));
     EXPECT_EQ(LeftOutMessage(table, entries, kept),
               "No track has the name \"Gone\", \"Nobody0\", \"Nobody1\", \"Nobody2\", \"Nobody3\", \"Nobody4\", "
@@ -148,6 +143,34 @@ TEST(SetUpSelection, KeepsTheFirstHundredThatCanBeRecorded) {
               "left-hand list to record it.\n\nOnly 100 tracks are recorded at a time: the last 50 entries are left "
               "out.");
     EXPECT_EQ(LeftOutMessage(table, {"Track1"}, {0}), "");
+}
+
+// Recording and ripping walk a batch alike: each Play takes the next track, the folder
+// is the first file's, and a disc change or a failure ends it.
+TEST(Batch, GivesItsTracksInOrderIntoTheFirstFilesFolder) {
+    TrackTable table = Disc(12);
+    Batch batch;
+    StartBatch(&batch, {3, 0, 7}, table);
+    ASSERT_TRUE(BatchSetUp(&batch, table));
+    EXPECT_TRUE(BatchAtStart(batch));
+    EXPECT_EQ(NextBatchTrack(batch), 3) << "looking does not take";
+    EXPECT_EQ(TakeBatchTrack(&batch, "D:\\Rips\\intro.wav"), 3);
+    EXPECT_STREQ(batch.folder, "D:\\Rips\\");
+    EXPECT_FALSE(BatchContinues(batch)) << "only the first track is under way";
+    EXPECT_EQ(TakeBatchTrack(&batch, "E:\\Elsewhere\\x.wav"), 1) << "a slot of no track records track 1";
+    EXPECT_STREQ(batch.folder, "D:\\Rips\\") << "later files keep the first one's folder";
+    EXPECT_TRUE(BatchContinues(batch));
+    EXPECT_EQ(TakeBatchTrack(&batch, ""), 7);
+    EXPECT_FALSE(BatchTrackLeft(batch));
+    EXPECT_TRUE(BatchSetUp(&batch, table)) << "set up until it is ended, its last track given out";
+    // Another disc ends it; so does an empty choice; more than 100 tracks keep the first 100.
+    StartBatch(&batch, {1, 2}, table);
+    ++table.discChanges;
+    EXPECT_FALSE(BatchSetUp(&batch, table));
+    StartBatch(&batch, {}, table);
+    EXPECT_FALSE(BatchSetUp(&batch, table));
+    StartBatch(&batch, std::vector<int>(150, 2), table);
+    EXPECT_EQ(batch.count, kBatchSlots);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@ namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) { return LowerAsciiChar(c); }
 
 void CopyRange(char* out, size_t outSize, const char* begin, const char* end) {
     size_t n = static_cast<size_t>(end - begin);
@@ -221,10 +221,6 @@ void BatchFileName(const char* folder, const char* name, char* out, size_t size)
     int room = static_cast<int>(size) - 1 - static_cast<int>(strlen(folder)) - 4;
     snprintf(out, size, "%s%.*s.wav", folder, room > 0 ? room : 0, name);
     LowerAscii(out);
-}
-
-void LowerAscii(char* text) {
-    for (; *text; ++text) *text = Lower(*text);
 }
 
 void Candidate(const char* stem, const char* ending, char* out, size_t outSize) {

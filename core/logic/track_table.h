@@ -1,8 +1,10 @@
 // The program's picture of the disc: track count, length texts as the drive gives
-// them (mm:ss:ff), the current track and the tracks chosen for a batch.
+// them (mm:ss:ff), the current track and the tracks' names.
 #pragma once
 
 #include <cstddef>
+
+#include "text.h"
 
 constexpr int kMaxTrack = 99;         // slots 1..99; slot 0 belongs to no track
 constexpr size_t kLengthText = 12;    // "mm:ss:ff" and room to spare
@@ -14,9 +16,7 @@ struct TrackTable {
     char currentTrack[4];                        // "1".."99", "L" (line in), "C" (convert)
     char currentLength[kLengthText];             // length text of the current track
     char trackNames[kMaxTrack + 1][kTrackNameText];
-    int selected[kMaxTrack + 1];                 // tracks to record, in order
-    int selectedCount;                           // 0: no batch set up
-    int nextSelected;                            // position of the next track to record
+    int discChanges;                             // discs forgotten: what was chosen for one belongs to it
 };
 
 // Decimal value of a reply text as the program reads numbers (leading digits; 0 if none).
@@ -48,7 +48,3 @@ long LengthFrames(const char* lengthText);
 // went back to track 1) or the position is not a tmsf text.
 bool PlayReachedTrackEnd(const char* position, int track, const char* lengthText);
 
-// Bounded copy that always terminates `dest`.
-void CopyText(char* dest, size_t destSize, const char* src);
-template <size_t N>
-void CopyText(char (&dest)[N], const char* src) { CopyText(dest, N, src); }

@@ -2,13 +2,6 @@
 
 #include <cstring>
 
-void CopyText(char* dest, size_t destSize, const char* src) {
-    if (destSize == 0) return;
-    size_t n = strnlen(src, destSize - 1);
-    memcpy(dest, src, n);
-    dest[n] = '\0';
-}
-
 int ReplyNumber(const char* text) {
     while (*text == ' ') ++text;
     int value = 0;

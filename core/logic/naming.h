@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "text.h"
+
 constexpr size_t kNamePartText = 260;
 
 // A Windows path split as the C runtime's path splitter does: drive "X:", folder up to
@@ -71,8 +73,6 @@ bool NumberedName(const char* path, int number, char* out, size_t size);
 // shortened before it.
 void BatchFileName(const char* folder, const char* name, char* out, size_t size);
 
-// A–Z to a–z, in place.
-void LowerAscii(char* text);
 // stem + ending, in lower case, into `out` (bounded).
 void Candidate(const char* stem, const char* ending, char* out, size_t outSize);
 // File names compare without regard to case, as Windows file systems do.
