@@ -213,7 +213,12 @@ bool RunUnixShell(const std::string& script, const std::string& workDir, int* ex
     PROCESS_INFORMATION process = {};
     bool started =
         CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
-    if (started) {
+    // Wine starts a Unix program without a Windows process: the handles it hands back
+    // then are not the program's (under 64-bit Wine they may be handles of this process,
+    // its registry keys among them), so only handles that name the started process and
+    // its thread are closed.
+    if (started && process.dwProcessId != 0 && GetProcessId(process.hProcess) == process.dwProcessId &&
+        GetThreadId(process.hThread) == process.dwThreadId) {
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     }
