@@ -21,6 +21,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "accuraterip.h"
+#include "checksums.h"
 #include "harness.h"
 #include "quorrel_session.h"
 
@@ -115,6 +117,47 @@ SIZE_T PeakWorkingSet(harness::Program& program) {
     return counters.PeakWorkingSetSize;
 }
 
+// The bench times a rip the database confirms, on any disc image: the entry is
+// reckoned here with the program's own sums (the tests check those against whipper).
+// The AccurateRip database's entry for the disc of `cuePath` as the database holds it
+// for a pressing that `confidence` rips agree on: its path below the base address and
+// its bytes (track count, ids, then per audio track the confidence, the v2 checksum of
+// the BIN's bytes and a frame-450 checksum of 0).
+bool AccurateRipEntryFor(const std::string& cuePath, int confidence, std::string* path, std::string* entry) {
+    rig::Disc disc;
+    std::string error;
+    akrip::Toc toc;
+    DiscLayout layout;
+    if (!rig::LoadDisc(cuePath, &disc, &error) ||
+        !akrip::BuildToc(disc.trackStarts, disc.leadout, false, &toc, disc.dataTracks) || !LayoutFromToc(toc, &layout))
+        return false;
+    const DiscIds ids = ComputeDiscIds(layout);
+    *path = DatabasePath(ids);
+    entry->assign(1, static_cast<char>(ids.audioTracks));
+    for (uint32_t v : {ids.id1, ids.id2, ids.freedb}) entry->append(reinterpret_cast<const char*>(&v), 4);
+    FILE* bin = fopen(disc.binPath.c_str(), "rb");
+    std::vector<uint8_t> chunk(1 << 20);
+    for (int track = 1; bin && track <= ids.audioTracks; ++track) {
+        long start = 0, frames = 0, binFirst = 0;
+        if (!akrip::TrackSpan(toc, track, &start, &frames) || !rig::LbaToBinFrame(disc, start, &binFirst) ||
+            fseek(bin, binFirst * static_cast<long>(kAudioFrameBytes), SEEK_SET) != 0)
+            break;
+        TrackSummer summer(frames, track == 1, track == ids.audioTracks);
+        for (size_t left = static_cast<size_t>(frames) * kAudioFrameBytes, n; left > 0; left -= n) {
+            n = fread(chunk.data(), 1, std::min(left, chunk.size()), bin);
+            if (n == 0) break;
+            summer.Add(chunk.data(), n);
+        }
+        if (summer.Frames() != frames) break;
+        uint32_t v2 = summer.Track().v2, frame450 = 0;
+        entry->push_back(static_cast<char>(confidence));
+        entry->append(reinterpret_cast<const char*>(&v2), 4);
+        entry->append(reinterpret_cast<const char*>(&frame450), 4);
+    }
+    if (bin) fclose(bin);
+    return entry->size() == 13 + 9 * static_cast<size_t>(ids.audioTracks);
+}
+
 bool Finish(harness::Program& program) {
     program.AutoAnswer({"Save", "", "No"});
     DWORD code = 0;
@@ -135,7 +178,7 @@ int Run(char** argv) {
     quorrel::SetProgramValue("AccurateRipUrl", quorrel::kNoDatabase);
     if (job == "rip" && number >= 1) {
         std::string path, entry;
-        if (!quorrel::AccurateRipEntryFor(rigstate::Disc(), 200, &path, &entry) || !database.Start()) {
+        if (!AccurateRipEntryFor(rigstate::Disc(), 200, &path, &entry) || !database.Start()) {
             Report("cannot serve the AccurateRip entry of " + rigstate::Disc());
             return 1;
         }

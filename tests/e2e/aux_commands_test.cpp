@@ -9,7 +9,8 @@
 namespace quorrel {
 namespace {
 
-const int kVolumeControl = 113, kBackground = 114, kHelpContents = 123, kAbout = 124;
+const int kVolumeControl = IDM_VOLUME, kBackground = IDM_BACKGROUND, kHelpContents = IDM_HELPCONTENTS,
+          kAbout = IDM_ABOUT;
 
 // A registry string value for the length of a test: afterwards the value it replaced
 // comes back, or it goes, with its key if the test made that.
@@ -204,6 +205,16 @@ TEST_F(AuxCommands, F1OpensOurHelpAtItsContentsAndExitClosesIt) {
     EXPECT_TRUE(FocusOnSongName());
     EXPECT_EQ(ExitProgram(), 0u);
     EXPECT_TRUE(harness::WaitUntil([] { return HelpWindows().empty(); }, 5000)) << "the help stays after the exit";
+}
+
+// Exit closes the help viewer only when Help was opened: another program's help stays.
+TEST_F(AuxCommands, ExitLeavesAnotherProgramsHelpOpen) {
+    ASSERT_TRUE(CopyFileA(harness::BinPath("CDQuorrel.hlp").c_str(), ScratchPath("Other.hlp").c_str(), FALSE));
+    harness::Program viewer;
+    ASSERT_TRUE(viewer.Start("C:\\windows\\winhlp32.exe", dir_, "Other.hlp"));
+    ASSERT_TRUE(harness::WaitUntil([] { return !HelpWindows().empty(); }, 15000)) << "the other help did not open";
+    EXPECT_EQ(ExitProgram(), 0u);
+    EXPECT_FALSE(harness::WaitUntil([] { return HelpWindows().empty(); }, 2000)) << "Exit closed another's help";
 }
 
 TEST_F(AuxCommands, WithoutAHelpViewerF1OpensTheHelpPage) {

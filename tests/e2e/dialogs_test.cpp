@@ -18,8 +18,9 @@ const Choice kWavChoices[] = {
     {209, "44,100"}, {210, "Mono"}, {211, "Stereo"}, {217, "Convert"},
 };
 const Choice kMp3Choices[] = {{212, "32"}, {213, "64"}, {214, "128"}, {215, "320"}, {216, "Save WAV"}};
-const int k8Bits = 205, k22050 = 208, kMono = 210, kStereo = 211, kConvertBox = 217;
-const int k64 = 213, k320 = 215, kKeepWavBox = 216;
+const int k8Bits = IDC_RECPARWAV_8BITS, k22050 = IDC_RECPARWAV_22050, kMono = IDC_RECPARWAV_MONO,
+          kStereo = IDC_RECPARWAV_STEREO, kConvertBox = IDC_RECPARWAV_CONVERT;
+const int k64 = IDC_RECPARMP3_64, k320 = IDC_RECPARMP3_320, kKeepWavBox = IDC_RECPARMP3_KEEPWAV;
 
 BOOL CALLBACK FindEdit(HWND window, LPARAM found) {
     if (harness::ClassName(window) != "Edit") return TRUE;
@@ -94,7 +95,10 @@ protected:
 
     // ---- the file choosers ----
 
-    bool ClickSongNamePrompt() { return app_.Click(units_.X(245), units_.Y(85)); }
+    bool ClickSongNamePrompt() {
+        POINT at = units_.Middle(kSongNamePrompt);
+        return app_.Click(at.x, at.y);
+    }
 
     // The visible file dialog of the program (a dialog that is neither of ours).
     harness::MessageBoxInfo WaitForChooser(const char* title) { return app_.WaitForMessageBox(title, 8000); }

@@ -228,10 +228,10 @@ TEST_F(MainWindow, PaintsTheStatusAreaWhereItBelongs) {
     screen = Screen();
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
     const RECT inPanel = {units_.X(10) + 1, units_.Y(5) + 1, units_.X(330) - 1, units_.Y(30) - 1};
-    const RECT trackArea = {units_.X(30), units_.Y(10), units_.X(80), units_.Y(25)};
+    const RECT trackArea = units_.Of(kTrackNumberArea);
     const RECT inLabelFrame = {units_.X(70) + 1, units_.Y(113) + 1, units_.X(270), units_.Y(123)};
-    const RECT lengthArea = {units_.X(220), units_.Y(114), units_.X(270), units_.Y(122)};
-    const RECT promptArea = {units_.X(10), units_.Y(80), units_.X(330), units_.Y(90)};
+    const RECT lengthArea = units_.Of(kTrackLengthArea);
+    const RECT promptArea = units_.Of(kPromptLineArea);
     RECT prev = {}, next = {};
     GetWindowRect(app_.Control(kPrevTrack), &prev);
     GetWindowRect(app_.Control(kNextTrack), &next);

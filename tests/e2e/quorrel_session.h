@@ -12,23 +12,25 @@
 #include <string>
 #include <vector>
 
-#include "accuraterip.h"
-#include "checksums.h"
 #include "disc.h"
 #include "discgen.h"
 #include "harness.h"
+#include "layout.h"
+#include "resource.h"
 #include "rig_state.h"
 #include "soundcard.h"
 #include "toc.h"
 
 namespace quorrel {
 
+// The program's own ids, by shorter names.
 enum Id {
-    kPlay = 102, kSave = 103, kPlayBack = 104, kStopPlayBack = 105, kEject = 106, kExit = 107,
-    kPrevTrack = 108, kNextTrack = 109, kFirstTrack = 110, kLastTrack = 111,
-    kTracksMenu = 112, kSaveSettings = 115, kRecordCd = 116, kLineIn = 117, kPartial = 118,
-    kConvert = 119, kRip = 120, kWavParams = 121, kMp3Params = 122,
-    kSongName = 65535,
+    kPlay = IDC_MAIN_PLAY, kSave = IDC_MAIN_SAVE, kPlayBack = IDC_MAIN_PLAYBACK, kStopPlayBack = IDC_MAIN_STOPPLAYBACK,
+    kEject = IDC_MAIN_EJECT, kExit = IDC_MAIN_EXIT, kPrevTrack = IDC_MAIN_PREVTRACK, kNextTrack = IDC_MAIN_NEXTTRACK,
+    kFirstTrack = IDC_MAIN_FIRSTTRACK, kLastTrack = IDC_MAIN_LASTTRACK, kTracksMenu = IDM_TRACKS,
+    kSaveSettings = IDM_SAVESETTINGS, kRecordCd = IDM_RECORDCD, kLineIn = IDM_LINEIN, kPartial = IDM_PARTIAL,
+    kConvert = IDM_CONVERT, kRip = IDM_RIP, kWavParams = IDM_WAVPARAMS, kMp3Params = IDM_MP3PARAMS,
+    kSongName = IDC_MAIN_SONGNAME,
 };
 
 const int kTrackButtons[] = {kFirstTrack, kPrevTrack, kNextTrack, kLastTrack};
@@ -162,6 +164,9 @@ struct Units {
     int cw = 0, lh = 0;
     int X(int tenths) const { return cw * tenths / 10; }
     int Y(int tenths) const { return lh * tenths / 10; }
+    // An area of the program's layout in pixels, and its middle.
+    RECT Of(const Area& area) const { return {X(area.left), Y(area.top), X(area.right), Y(area.bottom)}; }
+    POINT Middle(const Area& area) const { return {X((area.left + area.right) / 2), Y((area.top + area.bottom) / 2)}; }
 };
 
 inline Units MeasureUnits() {
@@ -323,45 +328,6 @@ inline void SetProgramValue(const char* name, const std::string& text) {
     harness::SetUserString("Software\\CD Quorrel", name, text);
 }
 
-// The AccurateRip database's entry for the disc of `cuePath` as the database holds it
-// for a pressing that `confidence` rips agree on: its path below the base address and
-// its bytes (track count, ids, then per audio track the confidence, the v2 checksum of
-// the BIN's bytes and a frame-450 checksum of 0).
-inline bool AccurateRipEntryFor(const std::string& cuePath, int confidence, std::string* path, std::string* entry) {
-    rig::Disc disc;
-    std::string error;
-    akrip::Toc toc;
-    DiscLayout layout;
-    if (!rig::LoadDisc(cuePath, &disc, &error) ||
-        !akrip::BuildToc(disc.trackStarts, disc.leadout, false, &toc, disc.dataTracks) || !LayoutFromToc(toc, &layout))
-        return false;
-    const DiscIds ids = ComputeDiscIds(layout);
-    *path = DatabasePath(ids);
-    entry->assign(1, static_cast<char>(ids.audioTracks));
-    for (uint32_t v : {ids.id1, ids.id2, ids.freedb}) entry->append(reinterpret_cast<const char*>(&v), 4);
-    FILE* bin = fopen(disc.binPath.c_str(), "rb");
-    std::vector<uint8_t> chunk(1 << 20);
-    for (int track = 1; bin && track <= ids.audioTracks; ++track) {
-        long start = 0, frames = 0, binFirst = 0;
-        if (!akrip::TrackSpan(toc, track, &start, &frames) || !rig::LbaToBinFrame(disc, start, &binFirst) ||
-            fseek(bin, binFirst * static_cast<long>(kAudioFrameBytes), SEEK_SET) != 0)
-            break;
-        TrackSummer summer(frames, track == 1, track == ids.audioTracks);
-        for (size_t left = static_cast<size_t>(frames) * kAudioFrameBytes, n; left > 0; left -= n) {
-            n = fread(chunk.data(), 1, std::min(left, chunk.size()), bin);
-            if (n == 0) break;
-            summer.Add(chunk.data(), n);
-        }
-        if (summer.Frames() != frames) break;
-        uint32_t v2 = summer.Track().v2, frame450 = 0;
-        entry->push_back(static_cast<char>(confidence));
-        entry->append(reinterpret_cast<const char*>(&v2), 4);
-        entry->append(reinterpret_cast<const char*>(&frame450), 4);
-    }
-    if (bin) fclose(bin);
-    return entry->size() == 13 + 9 * static_cast<size_t>(ids.audioTracks);
-}
-
 // Where no AccurateRip database answers: a port of this machine nothing listens on. The
 // tests never let the program reach past the machine.
 const char kNoDatabase[] = "http://127.0.0.1:1/";
@@ -471,7 +437,7 @@ protected:
     // Whether the track-length area shows `length` (its first five characters).
     ::testing::AssertionResult ShowsLength(const std::string& length) {
         LOGFONTA font = ArialFont(14, FW_NORMAL);
-        RECT area = {units_.X(220), units_.Y(114), units_.X(270), units_.Y(122)};
+        RECT area = units_.Of(kTrackLengthArea);
         return ShowsText(Screen(), units_.X(225), units_.Y(114), length.substr(0, 5), &font, RGB(0, 0, 0),
                          GetSysColor(COLOR_BTNFACE), &area);
     }
@@ -570,7 +536,8 @@ protected:
 
     // Whether the prompt line above the song name field reads `text`.
     ::testing::AssertionResult ShowsPrompt(const std::string& text) {
-        return ShowsText(Screen(), units_.X(10), units_.Y(80), text, nullptr, RGB(131, 31, 58),
+        return ShowsText(Screen(), units_.X(kPromptLineArea.left), units_.Y(kPromptLineArea.top), text, nullptr,
+                         RGB(131, 31, 58),
                          GetSysColor(COLOR_BTNFACE));
     }
 

@@ -8,12 +8,13 @@
 #include "fixture_ids.h"
 #include "quorrel_session.h"
 #include "quorrel_version.h"
+#include "setup_ids.h"
 
 namespace quorrel {
 namespace {
 
 const char kSetupClass[] = "CD Quorrel Installation";
-const int kContinue = 102;
+const int kContinue = IDC_SETUP_CONTINUE;
 const char kCopyFailedText[] = "Unable to copy this CD Quorrel file";
 const COLORREF kPanel = RGB(190, 190, 190), kBlue = RGB(0, 0, 254), kRed = RGB(192, 0, 0),
                kGreen = RGB(32, 128, 32);

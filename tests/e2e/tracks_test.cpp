@@ -7,7 +7,8 @@ namespace quorrel {
 namespace {
 
 const char kTracksTitle[] = "Select Tracks to Record";
-const int kDiscList = 302, kRecordList = 303, kRename = 304, kClear = 305;
+const int kDiscList = IDC_TRACKS_DISC, kRecordList = IDC_TRACKS_RECORD, kRename = IDC_TRACKS_RENAME,
+          kClear = IDC_TRACKS_CLEAR;
 
 std::string Lower(std::string text) {
     for (char& c : text)
