@@ -139,7 +139,11 @@ inline size_t StretchOf(const std::string& track, const std::string& data, size_
     }
     size_t inTrack = std::min(data.size(), track.size() - at);
     if (data.compare(0, inTrack, track, at, inTrack) != 0) {
-        *why = "the recording departs from the track";
+        size_t from = 0;
+        while (data[from] == track[at + from]) ++from;
+        *why = "the recording departs from the track " + std::to_string(from) + " bytes in (of " +
+               std::to_string(data.size()) + "; from there " +
+               (data.find_first_not_of('\0', from) == std::string::npos ? "silence" : "sound") + ")";
         return std::string::npos;
     }
     if (data.find_first_not_of('\0', inTrack) != std::string::npos) {
