@@ -34,9 +34,7 @@ std::string TrackFile(const char* folder, int track) {
 void CurrentFolder(char (&folder)[kPathText]) {
     NameParts parts;
     SplitName(g_engine.currentFileName, &parts);
-    CopyText(folder, parts.drive);
-    size_t used = strlen(folder);
-    CopyText(folder + used, sizeof folder - used, parts.folder);
+    FolderOf(parts, folder, sizeof folder);
 }
 
 struct BatchFile {

@@ -92,8 +92,7 @@ bool CheckInNameFolder(HWND hwnd, const NameParts& parts) {
     char saved[MAX_PATH + 1] = {};
     GetCurrentDirectoryA(sizeof saved, saved);
     char folder[kNamePartText * 2] = {};
-    CopyText(folder, sizeof folder, parts.drive);
-    CopyText(folder + strlen(folder), sizeof folder - strlen(folder), parts.folder);
+    FolderOf(parts, folder, sizeof folder);
     if (folder[0] != '\0' && !SetCurrentDirectoryA(folder))
         return Refuse(hwnd, "The folder of this song name does not exist. Please create it first or choose another.");
     bool goOn = CheckExistingFiles(hwnd, parts);

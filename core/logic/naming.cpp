@@ -90,6 +90,12 @@ void TrimBlanks(char* text) {
 
 void TrimStem(NameParts* parts) { TrimBlanks(parts->stem); }
 
+void FolderOf(const NameParts& parts, char* out, size_t size) {
+    CopyText(out, size, parts.drive);
+    size_t used = strlen(out);
+    CopyText(out + used, size - used, parts.folder);
+}
+
 void SplitName(const char* name, NameParts* parts) {
     memset(parts, 0, sizeof *parts);
     const char* p = name;

@@ -19,6 +19,8 @@ struct NameParts {
 };
 
 void SplitName(const char* name, NameParts* parts);
+// The drive and folder of a split name, as one text ("" for a bare file name).
+void FolderOf(const NameParts& parts, char* out, size_t size);
 
 // The song name as typed, without the blanks before and after it; the file name's
 // stem loses the blanks before and after it too ("  lead  .mp3" is "lead.mp3").

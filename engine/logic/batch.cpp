@@ -33,9 +33,7 @@ int TakeBatchTrack(Batch* batch, const char* firstFile) {
     if (BatchAtStart(*batch)) {
         NameParts parts;
         SplitName(firstFile, &parts);
-        CopyText(batch->folder, parts.drive);
-        size_t used = strlen(batch->folder);
-        CopyText(batch->folder + used, sizeof batch->folder - used, parts.folder);
+        FolderOf(parts, batch->folder, sizeof batch->folder);
     }
     if (BatchTrackLeft(*batch)) ++batch->next;
     return track;
