@@ -7,6 +7,7 @@
 #include "convert.h"
 #include "display.h"
 #include "engine.h"
+#include "files.h"
 #include "mci.h"
 #include "naming.h"
 #include "recording_steps.h"
@@ -57,7 +58,7 @@ bool SaveRecording(HWND hwnd) {
     }
     if (!aside) return true;
     KeepFileThatAppeared(hwnd);
-    if (MoveFileExA(part, g_engine.currentFileName, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    if (MoveIntoPlace(part, g_engine.currentFileName)) return true;
     char text[kPathText * 2 + 120];
     snprintf(text, sizeof text,
              "The song could not be saved as %s: a file of this name is read-only or in use. The recording is kept "

@@ -22,6 +22,7 @@
 #include "display.h"
 #include "drive.h"
 #include "engine_state.h"
+#include "files.h"
 #include "mci.h"
 #include "naming.h"
 #include "resource.h"
@@ -261,7 +262,7 @@ bool NameCompleteMp3(Conversion* c) {
     if (c->mp3Bytes < mp3::LeastMp3Bytes(c->pairsEncoded, g_settings.recording.mp3BitRate) ||
         c->pairsEncoded != static_cast<uint64_t>(c->total) / 4)
         return Fail(c, "The MP3 file came out incomplete, so it was not kept. The WAV file is unchanged.");
-    if (!MoveFileExA(c->partPath, c->mp3Path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!MoveIntoPlace(c->partPath, c->mp3Path))
         return Fail(c, "The MP3 file cannot be written under its name: a file of that name is read-only or in use.");
     c->mp3Created = false;   // it is the MP3 file now
     return true;

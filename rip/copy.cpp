@@ -27,6 +27,7 @@
 #include "checksums.h"
 #include "display.h"
 #include "engine_state.h"
+#include "files.h"
 #include "framecopy.h"
 #include "naming.h"
 #include "riplog.h"
@@ -229,7 +230,7 @@ bool FinishRip(RipJob* job, CopyResult copy, TrackLog* entry) {
         complete = false;
         copy.outcome = CopyOutcome::kWriteFailed;
     }
-    job->named = complete && MoveFileExA(job->part, job->path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    job->named = complete && MoveIntoPlace(job->part, job->path);
     if (!job->named) {
         entry->state = copy.outcome == CopyOutcome::kReadFailed ? TrackLog::State::kReadFailed
                                                                 : TrackLog::State::kWriteFailed;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "quorrel_version.h"
+#include "files.h"
 #include "naming.h"
 #include "track_table.h"
 
@@ -97,7 +98,7 @@ void WriteLog() {
     // Flushed before it is closed: the C runtime's fclose does not always report a write
     // that fails as it empties its buffer (a full disk under Wine).
     bool written = fwrite(text.data(), 1, text.size(), file) == text.size() && fflush(file) == 0;
-    if (fclose(file) != 0 || !written || !MoveFileExA(part, g_verify.logPath, MOVEFILE_REPLACE_EXISTING))
+    if (fclose(file) != 0 || !written || !MoveIntoPlace(part, g_verify.logPath))
         DeleteFileA(part);
 }
 

@@ -2,6 +2,8 @@
 // lower case, the questions about "untitled" and about files that exist, the MP3
 // ending, names no file can have, and the room on the target drive. Most of it runs
 // in Record from Line In, where a recording is as short as the test wants.
+#include <thread>
+
 #include "quorrel_session.h"
 
 namespace quorrel {
@@ -195,8 +197,22 @@ TEST_F(Naming, ExistingFileIsFoundWhateverTheCaseOfItsName) {
     EXPECT_EQ(ExitProgram(), 0u);
 }
 
-TEST_F(Naming, ReadOnlyFileIsNeverLost) {
+TEST_F(Naming, AFileInUseIsReplacedWhenFreedAndAReadOnlyOneIsNeverLost) {
     LaunchInLineIn();
+    // Another program reads the old take as Save replaces it, and lets go of it soon.
+    ASSERT_TRUE(harness::WriteFile(ScratchPath("busy.wav"), "old take"));
+    PressPlayFor("busy");
+    ASSERT_TRUE(app_.Answer(app_.WaitForMessageBox("busy.wav"), "OK"));
+    ASSERT_TRUE(Recording());
+    FILE* reader = fopen(ScratchPath("busy.wav").c_str(), "rb");
+    ASSERT_NE(reader, nullptr);
+    std::thread letGo([reader] { Sleep(400); fclose(reader); });
+    EXPECT_TRUE(SaveNow("busy.wav"));
+    letGo.join();
+    WavFile take;
+    EXPECT_TRUE(ReadWavFile(ScratchPath("busy.wav"), &take));
+    EXPECT_FALSE(harness::FileExists(ScratchPath("busy.wav.part")));
+
     std::string locked = ScratchPath("locked.wav");
     ASSERT_TRUE(harness::WriteFile(locked, "read-only song"));
     ASSERT_TRUE(SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY));
