@@ -105,7 +105,10 @@ AKRIP32_API uint32_t __cdecl ReadFullTOC(HCDROM cd, FullToc* toc) {
     });
 }
 
-AKRIP32_API uint32_t __cdecl ReadCDAudioLBA(HCDROM cd, TransferHeader* buffer) {
+namespace {
+
+// A read into the buffer's data area, with C2 flags into `errors` where it is not null.
+uint32_t ReadAudio(HCDROM cd, TransferHeader* buffer, uint8_t* errors) {
     if (!buffer) return kResultBadRequest;
     buffer->delivered = 0;
     buffer->offset = 0;
@@ -113,11 +116,29 @@ AKRIP32_API uint32_t __cdecl ReadCDAudioLBA(HCDROM cd, TransferHeader* buffer) {
     std::lock_guard<std::mutex> hold(g_library.lock);
     OpenDrive* drive = Find(cd);
     uint32_t status = !drive             ? kResultBadRequest
-                      : drive->isVirtual ? VirtualRead(buffer, data)
-                                         : ScsiRead(drive->scsi, buffer, data);
+                      : drive->isVirtual ? (errors ? kResultUnsupported : VirtualRead(buffer, data))
+                                         : ScsiRead(drive->scsi, buffer, data, errors);
     if (StatusResult(status) != kResultOk) buffer->delivered = 0;
     buffer->status = status;
     return StatusResult(status);
+}
+
+}  // namespace
+
+AKRIP32_API uint32_t __cdecl ReadCDAudioLBA(HCDROM cd, TransferHeader* buffer) { return ReadAudio(cd, buffer, nullptr); }
+
+AKRIP32_API uint32_t __cdecl ReadCDAudioLBAC2(HCDROM cd, TransferHeader* buffer, uint8_t* errors) {
+    return errors ? ReadAudio(cd, buffer, errors) : kResultBadRequest;
+}
+
+AKRIP32_API uint32_t __cdecl GetCDFeatures(HCDROM cd, DriveFeatures* features) {
+    if (!features || features->size != sizeof(DriveFeatures)) return kResultBadRequest;
+    std::lock_guard<std::mutex> hold(g_library.lock);
+    OpenDrive* drive = Find(cd);
+    if (!drive) return kResultBadRequest;
+    if (!drive->isVirtual) return ScsiFeatures(drive->scsi, features);
+    *features = DriveFeatures{sizeof(DriveFeatures), kC2None, 0, kFeatureVirtual};
+    return kResultOk;
 }
 
 AKRIP32_API int __cdecl CloseCDHandle(HCDROM cd) {

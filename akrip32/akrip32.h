@@ -15,6 +15,14 @@
 //                            each session's lead-out).
 //   ReadCDAudioLBA(cd, buf)  reads the buffer's frames into its data area; sets the
 //                            delivered byte count, the offset and the status word.
+//   GetCDFeatures(cd, f)     what the drive says it can do (C2 error pointers, the size
+//                            of its read cache), asked once per handle.
+//   ReadCDAudioLBAC2(cd, buf, errors)
+//                            ReadCDAudioLBA with the drive's C2 error pointers: errors[k]
+//                            (room for the buffer's frames) is 1 where the drive flagged
+//                            a byte of frame k as uncorrected, else 0. kResultUnsupported,
+//                            reading nothing, where the drive has no C2 pointers or has
+//                            refused both forms of them (then GetCDFeatures says so).
 //   CloseCDHandle(cd)        ends the handle; 1, or 0 for a handle that is not open.
 //
 // ReadTOC, ReadFullTOC and ReadCDAudioLBA return kResultOk (1) on success. On failure
@@ -42,4 +50,6 @@ AKRIP32_API uint32_t __cdecl ModifyCDParms(HCDROM cd, int parameter, uint32_t va
 AKRIP32_API uint32_t __cdecl ReadTOC(HCDROM cd, akrip::Toc* toc);
 AKRIP32_API uint32_t __cdecl ReadFullTOC(HCDROM cd, akrip::FullToc* toc);
 AKRIP32_API uint32_t __cdecl ReadCDAudioLBA(HCDROM cd, akrip::TransferHeader* buffer);
+AKRIP32_API uint32_t __cdecl GetCDFeatures(HCDROM cd, akrip::DriveFeatures* features);
+AKRIP32_API uint32_t __cdecl ReadCDAudioLBAC2(HCDROM cd, akrip::TransferHeader* buffer, uint8_t* errors);
 AKRIP32_API int __cdecl CloseCDHandle(HCDROM cd);

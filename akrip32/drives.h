@@ -35,6 +35,10 @@ void CloseScsiDrive(ScsiDrive* drive);
 // These return a status word (sense.h): the result, and the sense of a drive's refusal.
 uint32_t ScsiReadToc(ScsiDrive* drive, bool msf, Toc* toc);
 uint32_t ScsiReadFullToc(ScsiDrive* drive, FullToc* toc);
-uint32_t ScsiRead(ScsiDrive* drive, TransferHeader* request, uint8_t* data);
+// With `errors` the read asks for C2 pointers (errors[k]: 1 where frame k has a C2
+// error); kResultUnsupported where the drive has none or refuses them.
+uint32_t ScsiRead(ScsiDrive* drive, TransferHeader* request, uint8_t* data, uint8_t* errors = nullptr);
+// Asked of the drive at the first call.
+uint32_t ScsiFeatures(ScsiDrive* drive, DriveFeatures* features);
 
 }  // namespace akrip

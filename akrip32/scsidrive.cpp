@@ -20,25 +20,32 @@
 #include <cstring>
 
 #include "drives.h"
+#include "drive_features.h"
 #include "sense.h"
 
 namespace akrip {
 
 struct ScsiDrive {
     HANDLE device;
-    uint8_t* bounce;        // kPieceFrames frames, page-aligned
+    uint8_t* bounce;        // kBounceBytes, page-aligned
     bool changed = false;   // a unit attention met a read: reads fail until the TOC is read again
+    bool featuresAsked = false;
+    DriveFeatures features = {};
 };
 
 namespace {
 
-const uint32_t kPieceFrames = 26;   // frames per READ CD: 61,152 bytes, below any adapter's 64 KB limit
-const uint32_t kBounceBytes = kPieceFrames * kFrameBytes;
+// Frames per READ CD: below any adapter's 64 KB limit, with C2 pointers too.
+const uint32_t kPieceFrames = 26;     // 61,152 bytes
+const uint32_t kC2PieceFrames = 24;   // 24 × (2,352 + 296) = 63,552 bytes
+const uint32_t kBounceBytes = 65536;
 const ULONG kReadTimeoutSeconds = 30;
 const ULONG kTimeoutSeconds = 10;
 const uint8_t kOpInquiry = 0x12;
 const uint8_t kOpReadToc = 0x43;
 const uint8_t kOpReadCd = 0xBE;
+const uint8_t kOpModeSense10 = 0x5A;
+const uint8_t kOpGetConfiguration = 0x46;
 const UCHAR kCheckCondition = 0x02;
 
 struct PassThrough {
@@ -270,29 +277,97 @@ uint32_t ScsiReadFullToc(ScsiDrive* drive, FullToc* toc) {
     return kResultOk;
 }
 
-uint32_t ScsiRead(ScsiDrive* drive, TransferHeader* request, uint8_t* data) {
+namespace {
+
+// One READ CD of `piece` CD-DA sectors from `lba` into the bounce buffer, each with
+// `c2Bytes` of C2 pointers after its 2,352 bytes (0, 294 or 296).
+Outcome ReadPiece(ScsiDrive* drive, uint32_t lba, uint32_t piece, uint32_t c2Bytes) {
+    const uint8_t errorField = c2Bytes == 294 ? 0x02 : c2Bytes == 296 ? 0x04 : 0x00;
+    const uint8_t cdb[12] = {kOpReadCd, 0x04,   // expected sector type: CD-DA
+                             static_cast<uint8_t>(lba >> 24), static_cast<uint8_t>(lba >> 16),
+                             static_cast<uint8_t>(lba >> 8), static_cast<uint8_t>(lba),
+                             static_cast<uint8_t>(piece >> 16), static_cast<uint8_t>(piece >> 8),
+                             static_cast<uint8_t>(piece),
+                             static_cast<uint8_t>(0x10 | errorField),   // the whole 2,352-byte audio sector
+                             0, 0};
+    return Send(drive->device, cdb, sizeof cdb, drive->bounce, piece * (kFrameBytes + c2Bytes), kReadTimeoutSeconds,
+                false);
+}
+
+// Whether a drive refused a read for the form of its C2 field: "invalid field in CDB".
+bool RefusedForm(const Outcome& outcome) {
+    return outcome.hasSense && outcome.sense.key == 0x05 && outcome.sense.asc == 0x24;
+}
+
+uint32_t C2BytesOf(uint32_t state) { return state == kC2Bits ? 294 : state == kC2BlockBits ? 296 : 0; }
+
+}  // namespace
+
+uint32_t ScsiFeatures(ScsiDrive* drive, DriveFeatures* features) {
+    if (!drive->featuresAsked) {
+        drive->featuresAsked = true;
+        DriveFeatures& f = drive->features;
+        f.size = sizeof f;
+        bool c2 = false;
+        // GET CONFIGURATION of the CD Read feature alone, then the capabilities page,
+        // which also tells the buffer; a drive may say "C2" in either.
+        const uint8_t config[10] = {kOpGetConfiguration, 0x02, 0, 0x1E, 0, 0, 0, 0, 64, 0};
+        std::memset(drive->bounce, 0, 64);
+        Outcome outcome = Send(drive->device, config, sizeof config, drive->bounce, 64, kTimeoutSeconds, true);
+        bool featureC2 = false;
+        if (outcome.good && ParseCdReadFeature(drive->bounce, outcome.transferred, &featureC2)) c2 = featureC2;
+        const uint8_t sense[10] = {kOpModeSense10, 0x08, kCapabilitiesPage, 0, 0, 0, 0, 0, 255, 0};
+        std::memset(drive->bounce, 0, 255);
+        outcome = Send(drive->device, sense, sizeof sense, drive->bounce, 255, kTimeoutSeconds, true);
+        CapabilitiesPage page;
+        if (outcome.good && ParseCapabilitiesPage(drive->bounce, outcome.transferred, true, &page)) {
+            c2 = c2 || page.c2;
+            f.cacheFrames = CacheFramesOf(page.bufferKb);
+        }
+        f.c2 = c2 ? kC2Bits : kC2None;
+    }
+    *features = drive->features;
+    return kResultOk;
+}
+
+uint32_t ScsiRead(ScsiDrive* drive, TransferHeader* request, uint8_t* data, uint8_t* errors) {
     if (request->frames == 0 || request->frames > request->capacity / kFrameBytes) return kResultBadRequest;
     if (drive->changed) return kResultMediumChanged;
+    if (errors) {
+        DriveFeatures features;
+        ScsiFeatures(drive, &features);
+        if (!C2BytesOf(features.c2)) return kResultUnsupported;
+    }
     uint32_t done = 0;
     while (done < request->frames) {
-        uint32_t lba = request->firstFrame + done;
-        uint32_t piece = request->frames - done < kPieceFrames ? request->frames - done : kPieceFrames;
-        const uint8_t cdb[12] = {kOpReadCd, 0x04,   // expected sector type: CD-DA
-                                 static_cast<uint8_t>(lba >> 24), static_cast<uint8_t>(lba >> 16),
-                                 static_cast<uint8_t>(lba >> 8), static_cast<uint8_t>(lba),
-                                 static_cast<uint8_t>(piece >> 16), static_cast<uint8_t>(piece >> 8),
-                                 static_cast<uint8_t>(piece),
-                                 0x10,   // user data: the whole 2,352-byte audio sector
-                                 0, 0};
-        Outcome outcome =
-            Send(drive->device, cdb, sizeof cdb, drive->bounce, piece * kFrameBytes, kReadTimeoutSeconds, false);
+        const uint32_t lba = request->firstFrame + done, left = request->frames - done;
+        const uint32_t most = errors ? kC2PieceFrames : kPieceFrames;
+        const uint32_t piece = left < most ? left : most;
+        uint32_t c2Bytes = errors ? C2BytesOf(drive->features.c2) : 0;
+        Outcome outcome = ReadPiece(drive, lba, piece, c2Bytes);
+        // A drive that said it has C2 pointers may refuse one form of them, or both:
+        // the other form, then none, each once for the drive.
+        while (!outcome.good && c2Bytes && RefusedForm(outcome)) {
+            drive->features.c2 = drive->features.c2 == kC2Bits ? kC2BlockBits : kC2Refused;
+            c2Bytes = C2BytesOf(drive->features.c2);
+            if (!c2Bytes) return kResultUnsupported;
+            outcome = ReadPiece(drive, lba, piece, c2Bytes);
+        }
         if (!outcome.good) {
             if (outcome.hasSense && KindOf(outcome.sense) == SenseKind::kMediumChanged) drive->changed = true;
             return Failure(outcome, kResultReadError);
         }
         // A short answer would pass the bounce buffer's old bytes off as audio.
-        if (outcome.transferred != piece * kFrameBytes) return kResultReadError;
-        std::memcpy(data + static_cast<size_t>(done) * kFrameBytes, drive->bounce, piece * kFrameBytes);
+        const uint32_t block = kFrameBytes + c2Bytes;
+        if (outcome.transferred != piece * block) return kResultReadError;
+        for (uint32_t k = 0; k < piece; ++k) {
+            const uint8_t* sector = drive->bounce + static_cast<size_t>(k) * block;
+            std::memcpy(data + static_cast<size_t>(done + k) * kFrameBytes, sector, kFrameBytes);
+            if (!errors) continue;
+            uint8_t any = 0;
+            for (uint32_t b = 0; b < 294; ++b) any |= sector[kFrameBytes + b];
+            errors[done + k] = any ? 1 : 0;
+        }
         done += piece;
     }
     request->delivered = request->frames * kFrameBytes;

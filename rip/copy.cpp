@@ -20,9 +20,11 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "checksums.h"
 #include "display.h"
@@ -80,7 +82,80 @@ struct RipJob {
     ArLookup lookup;
     uint32_t lastStatus = kResultOk;            // the status word of the last read
     bool discChanged = false;                   // a read met another disc: no read after it counts
+    akrip::DriveFeatures features = {};
+    long cacheFrames = 0;                       // read past before re-reads; 0: no cache
+    unsigned cacheTurn = 0;
+    bool copyPass = false;                      // reads ask for C2 pointers where the drive has them
+    bool c2Read = false;                        // ... and some did
+    std::vector<long> c2Frames, c2Left;
 };
+
+bool HasC2(uint32_t state) { return state == akrip::kC2Bits || state == akrip::kC2BlockBits; }
+
+// One read of `frames` frames from `first` into the transfer buffer, with C2 flags into
+// `errors` where it is not null; false when it failed or met another disc.
+bool ReadInto(RipJob* job, long first, long frames, uint8_t* errors) {
+    akrip::TransferHeader* buffer = job->buffer;
+    buffer->firstFrame = static_cast<uint32_t>(first);
+    buffer->frames = static_cast<uint32_t>(frames);
+    buffer->offset = 0;
+    buffer->delivered = 0;
+    bool read = (errors ? ReadCDAudioLBAC2(job->cd, buffer, errors) : ReadCDAudioLBA(job->cd, buffer)) == kResultOk;
+    job->lastStatus = buffer->status;
+    if (akrip::StatusResult(job->lastStatus) == akrip::kResultMediumChanged) job->discChanged = true;
+    return read && !job->discChanged;
+}
+
+// Reads elsewhere on the disc, so that the drive's cache holds none of the `count`
+// frames from `first` (nor the frames a read offset adds on either side) and the next
+// read of them comes from the disc. What these reads deliver is not used.
+void ReadPastCache(RipJob* job, long first, long count) {
+    const long margin = kMaxReadOffset / static_cast<long>(kFrameSamples) + 1;
+    FrameSpan span = PlanCachePass(first - margin, count + 2 * margin, job->cacheFrames, job->rip->audioEnd,
+                                   job->cacheTurn++);
+    for (long at = span.first; at < span.first + span.frames && !job->discChanged; at += kChunkFrames)
+        ReadInto(job, at, std::min<long>(kChunkFrames, span.first + span.frames - at), nullptr);
+}
+
+// The disc frames of a read that C2 flags.
+void AddFlagged(const uint8_t* errors, long first, long frames, std::vector<long>* flagged) {
+    for (long k = 0; k < frames; ++k)
+        if (errors[k]) flagged->push_back(first + k);
+}
+
+// A read of the copy pass: with C2 pointers where the drive has them, and a read whose
+// frames C2 flags is read again from the disc at once, until one comes without flags
+// (kMaxBlockReads reads at most). A drive that refuses C2 reads is read without them
+// from then on.
+bool CopyPassRead(RipJob* job, long first, long frames) {
+    uint8_t errors[kChunkFrames] = {};
+    const bool c2 = HasC2(job->features.c2) && frames <= kChunkFrames;
+    if (!c2) return ReadInto(job, first, frames, nullptr);
+    bool read = ReadInto(job, first, frames, errors);
+    if (!read && akrip::StatusResult(job->lastStatus) == akrip::kResultUnsupported) {
+        GetCDFeatures(job->cd, &job->features);
+        return ReadInto(job, first, frames, nullptr);
+    }
+    if (!read) return false;
+    job->c2Read = true;
+    std::vector<long> flagged;
+    AddFlagged(errors, first, frames, &flagged);
+    if (flagged.empty()) return true;
+    job->c2Frames.insert(job->c2Frames.end(), flagged.begin(), flagged.end());
+    for (int reads = 1; read && !flagged.empty() && reads < kMaxBlockReads; ++reads) {
+        ReadPastCache(job, first, frames);
+        read = ReadInto(job, first, frames, errors);
+        flagged.clear();
+        if (read) AddFlagged(errors, first, frames, &flagged);
+    }
+    job->c2Left.insert(job->c2Left.end(), flagged.begin(), flagged.end());
+    return read;
+}
+
+void SortFrames(std::vector<long>* frames) {
+    std::sort(frames->begin(), frames->end());
+    frames->erase(std::unique(frames->begin(), frames->end()), frames->end());
+}
 
 // Step 1: the transfer buffer, the working file and the log's head (a new log unless
 // the rip continues a batch). False after telling the user.
@@ -105,7 +180,15 @@ bool OpenRip(RipJob* job, bool continuesBatch) {
     job->lookup = LookupDisc(job->head.ids, &job->head.entry);
     job->head.lookup = job->lookup.status;
     job->head.pressings = job->lookup.pressings.size();
-    job->head.readOffset = ReadOffsetSetting();
+    job->features.size = sizeof job->features;
+    if (GetCDFeatures(job->cd, &job->features) != kResultOk) job->features = {sizeof job->features, akrip::kC2None, 0, 0};
+    const bool virtualDrive = (job->features.flags & akrip::kFeatureVirtual) != 0;
+    FindReadOffset(virtualDrive, &job->head);
+    job->head.c2 = job->features.c2;
+    job->head.cache.none = virtualDrive;
+    job->head.cache.reported = job->features.cacheFrames > 0;
+    job->head.cache.frames = virtualDrive ? 0 : job->head.cache.reported ? job->features.cacheFrames : kAssumedCacheFrames;
+    job->cacheFrames = job->head.cache.frames;
     if (!continuesBatch) StartRipLog(job->path, job->head);
     return true;
 }
@@ -117,6 +200,10 @@ bool VerifyCopy(RipJob* job, const FrameCopyIo& drive, TrackSummer* copy, TrackL
     FILE* file = job->file;
     VerifyIo io;
     io.read = [&](long first, long count, const std::function<void(const uint8_t*)>& take, long* failedFrame) {
+        // Every re-read comes from the disc; so does the whole second read of a track
+        // short enough for the cache to hold much of it still.
+        if (first != 0 || count != copy->Frames() || rip.length < 2 * job->cacheFrames)
+            ReadPastCache(job, rip.start + first, count);
         FrameCutter frames(take);
         FrameCopyIo again = drive;
         again.write = [&](const uint8_t* bytes, uint32_t n) {
@@ -153,19 +240,12 @@ CopyResult CopyAndVerify(RipJob* job, TrackLog* entry) {
     DrawPromptLine(job->hwnd);
     FrameCopyIo io;
     io.read = [job](long first, long frames, Delivery* delivery) {
-        akrip::TransferHeader* buffer = job->buffer;
-        buffer->firstFrame = static_cast<uint32_t>(first);
-        buffer->frames = static_cast<uint32_t>(frames);
-        buffer->offset = 0;
-        buffer->delivered = 0;
-        bool read = ReadCDAudioLBA(job->cd, buffer) == kResultOk;
-        job->lastStatus = buffer->status;
-        if (akrip::StatusResult(job->lastStatus) == akrip::kResultMediumChanged) job->discChanged = true;
+        bool read = job->copyPass ? CopyPassRead(job, first, frames) : ReadInto(job, first, frames, nullptr);
         delivery->area = job->area;
         delivery->capacity = kDataCapacity;   // what was allocated, whatever the record says now
-        delivery->offset = buffer->offset;
-        delivery->bytes = buffer->delivered;
-        return read && !job->discChanged;
+        delivery->offset = job->buffer->offset;
+        delivery->bytes = job->buffer->delivered;
+        return read;
     };
     ProgressPacer pacer;
     io.progress = [&](long frame, long remaining) {
@@ -182,11 +262,21 @@ CopyResult CopyAndVerify(RipJob* job, TrackLog* entry) {
     CopyResult copy;
     if (!WriteWavHeader(job->file, 0))
         copy.outcome = CopyOutcome::kWriteFailed;
-    else
+    else {
+        job->copyPass = true;
         copy = CopyPlanned(PlanRead(rip.start, rip.length, job->head.readOffset, rip.audioEnd), copyIo);
+        job->copyPass = false;
+    }
+    SortFrames(&job->c2Frames);
+    SortFrames(&job->c2Left);
+    entry->c2Read = job->c2Read;
+    entry->c2Frames = job->c2Frames;
+    entry->c2Left = job->c2Left;
+    g_verify.log.c2 = job->features.c2;   // a drive that refused C2 reads says so from this track on
     if (copy.outcome == CopyOutcome::kComplete) {
         entry->match = MatchTrack(job->lookup, job->head.ids, rip.arTrack, summer.Track());
-        if (entry->match.result != ArResult::kAccurate) {
+        // A track read with C2 errors is read a second time, whatever the database says.
+        if (entry->match.result != ArResult::kAccurate || !job->c2Frames.empty()) {
             if (!VerifyCopy(job, io, &summer, entry)) copy.outcome = CopyOutcome::kWriteFailed;
             entry->match = MatchTrack(job->lookup, job->head.ids, rip.arTrack, summer.Track());
         }

@@ -120,6 +120,7 @@ int OpenExtractionDrive() {
         return 0;
     }
     snprintf(g_verify.drive, sizeof g_verify.drive, "%.8s %.16s %.4s", drive.vendor, drive.product, drive.revision);
+    g_verify.listName = DriveListName(drive.vendor, drive.product);
     akrip::HandleRequest request;
     std::memset(&request, 0, sizeof request);
     request.size = sizeof request;

@@ -44,45 +44,138 @@ std::string DatabaseBase() {
     return base;
 }
 
-// Fetches an entry: found (and readable), unreadable, not in the database (404), or
-// not reached (no connection, no answer, any other status).
-ArLookup FetchEntry(const std::string& address) {
-    ArLookup lookup;
-    lookup.status = ArLookupStatus::kNotReached;
+// What a GET of `address` came to: its HTTP status with the body (200: all of it, at
+// most `maxBytes`), or 0 when no answer came whole (no connection, no answer, a body
+// cut off or larger than `maxBytes`).
+DWORD Fetch(const std::string& address, size_t maxBytes, std::string* body) {
     HINTERNET net = InternetOpenA("CD Quorrel/" QUORREL_VERSION_TEXT, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    if (!net) return lookup;
+    if (!net) return 0;
     DWORD timeout = kNetTimeoutMs;
     InternetSetOptionA(net, INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout);
     InternetSetOptionA(net, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
     // The program keeps the answers of its run itself; none comes from an earlier one.
     const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
                         INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI;
+    DWORD status = 0;
     HINTERNET request = InternetOpenUrlA(net, address.c_str(), nullptr, 0, flags, 0);
     if (request) {
-        DWORD status = 0, size = sizeof status;
-        if (HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) {
-            if (status == HTTP_STATUS_NOT_FOUND) {
-                lookup.status = ArLookupStatus::kNotInDatabase;
-            } else if (status == HTTP_STATUS_OK) {
-                std::string entry;
-                char chunk[8192];
-                DWORD got = 0;
-                bool read = true;
-                while ((read = InternetReadFile(request, chunk, sizeof chunk, &got) != FALSE) && got > 0 &&
-                       entry.size() <= kMaxEntryBytes)
-                    entry.append(chunk, got);
-                if (!read)
-                    lookup.status = ArLookupStatus::kNotReached;
-                else if (entry.size() > kMaxEntryBytes || !ParseDatabaseEntry(entry, &lookup.pressings))
-                    lookup.status = ArLookupStatus::kUnreadable;
-                else
-                    lookup.status = ArLookupStatus::kFound;
-            }
+        DWORD size = sizeof status;
+        if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
+            status = 0;
+        if (status == HTTP_STATUS_OK) {
+            body->clear();
+            char chunk[8192];
+            DWORD got = 0;
+            bool read = true;
+            while ((read = InternetReadFile(request, chunk, sizeof chunk, &got) != FALSE) && got > 0 &&
+                   body->size() <= maxBytes)
+                body->append(chunk, got);
+            if (!read || body->size() > maxBytes) status = 0;
         }
         InternetCloseHandle(request);
     }
     InternetCloseHandle(net);
+    return status;
+}
+
+// Fetches an entry: found (and readable), unreadable, not in the database (404), or
+// not reached (no connection, no answer, any other status).
+ArLookup FetchEntry(const std::string& address) {
+    ArLookup lookup;
+    std::string entry;
+    DWORD status = Fetch(address, kMaxEntryBytes, &entry);
+    if (status == HTTP_STATUS_NOT_FOUND)
+        lookup.status = ArLookupStatus::kNotInDatabase;
+    else if (status != HTTP_STATUS_OK)
+        lookup.status = ArLookupStatus::kNotReached;
+    else if (!ParseDatabaseEntry(entry, &lookup.pressings))
+        lookup.status = ArLookupStatus::kUnreadable;
+    else
+        lookup.status = ArLookupStatus::kFound;
     return lookup;
+}
+
+// ---- the drive list, kept in the registry ----
+
+const char kDriveListValue[] = "DriveOffsets";          // REG_BINARY: the list as fetched
+const char kDriveListDateValue[] = "DriveOffsetsDate";  // REG_SZ: "YYYY-MM-DD", when it was fetched
+const char kDriveListFile[] = "DriveOffsets.bin";
+const int kDriveListDays = 30;                          // a list this old is fetched anew
+
+// Days since 1 January 1601 of a local date.
+long DayNumber(const SYSTEMTIME& date) {
+    FILETIME file;
+    if (!SystemTimeToFileTime(&date, &file)) return 0;
+    ULARGE_INTEGER t;
+    t.LowPart = file.dwLowDateTime;
+    t.HighPart = file.dwHighDateTime;
+    return static_cast<long>(t.QuadPart / (10000000ull * 86400));
+}
+
+// The kept list and how many days ago it was fetched; false when none is kept.
+bool KeptDriveList(std::string* list, long* age) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kProgramKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+    DWORD type = 0, size = 0;
+    bool kept = RegQueryValueExA(key, kDriveListValue, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+                type == REG_BINARY && size > 0 && size <= kMaxDriveListBytes;
+    if (kept) {
+        list->assign(size, '\0');
+        kept = RegQueryValueExA(key, kDriveListValue, nullptr, &type, reinterpret_cast<BYTE*>(&(*list)[0]), &size) ==
+               ERROR_SUCCESS;
+        list->resize(size);
+    }
+    char date[16] = {};
+    DWORD dateSize = sizeof date - 1;
+    SYSTEMTIME then = {}, now;
+    GetLocalTime(&now);
+    *age = kDriveListDays;   // a list without a readable date is old
+    if (kept && RegQueryValueExA(key, kDriveListDateValue, nullptr, &type, reinterpret_cast<BYTE*>(date), &dateSize) ==
+                    ERROR_SUCCESS &&
+        type == REG_SZ && sscanf(date, "%4hu-%2hu-%2hu", &then.wYear, &then.wMonth, &then.wDay) == 3)
+        *age = DayNumber(now) - DayNumber(then);
+    RegCloseKey(key);
+    return kept;
+}
+
+void KeepDriveList(const std::string& list) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kProgramKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char date[16];
+    snprintf(date, sizeof date, "%04u-%02u-%02u", now.wYear, now.wMonth, now.wDay);
+    RegSetValueExA(key, kDriveListValue, 0, REG_BINARY, reinterpret_cast<const BYTE*>(list.data()),
+                   static_cast<DWORD>(list.size()));
+    RegSetValueExA(key, kDriveListDateValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(date),
+                   static_cast<DWORD>(strlen(date) + 1));
+    RegCloseKey(key);
+}
+
+// The drive list for this run: the one kept, fetched from beside the database when
+// none is kept or it is old (a list fetched whole and well-formed is kept in its place;
+// one that is not leaves the kept one in use). False when there is none.
+bool DriveList(std::string* list) {
+    if (!g_verify.driveListAsked) {
+        g_verify.driveListAsked = true;
+        long age = 0;
+        bool kept = KeptDriveList(&g_verify.driveList, &age);
+        if (!kept || age < 0 || age >= kDriveListDays) {
+            std::string fetched;
+            long unused = 0;
+            if (Fetch(DatabaseBase() + kDriveListFile, kMaxDriveListBytes, &fetched) == HTTP_STATUS_OK) {
+                const bool wellFormed = FindDriveOffset(fetched, "", &unused) != DriveListAnswer::kMalformed;
+                if (wellFormed) KeepDriveList(fetched);
+                if (wellFormed || !kept) g_verify.driveList = fetched;   // a malformed one shows in the log
+                kept = true;
+            }
+        }
+        g_verify.haveDriveList = kept;
+    }
+    *list = g_verify.driveList;
+    return g_verify.haveDriveList;
 }
 
 // The whole log, written under its working name and then put in place of the last
@@ -104,19 +197,43 @@ void WriteLog() {
 
 }  // namespace
 
-long ReadOffsetSetting() {
+bool ReadOffsetSetting(long* offset) {
     std::string text;
     DWORD number = 0;
-    long offset = 0;
-    if (!ReadProgramValue(kReadOffsetValue, &text, &number)) return 0;
+    long value = 0;
+    if (!ReadProgramValue(kReadOffsetValue, &text, &number)) return false;
     if (text.empty()) {
-        offset = static_cast<long>(static_cast<int32_t>(number));
+        value = static_cast<long>(static_cast<int32_t>(number));
     } else {
         char* end = nullptr;
-        offset = strtol(text.c_str(), &end, 10);
-        if (end == text.c_str() || *end != '\0') return 0;
+        value = strtol(text.c_str(), &end, 10);
+        if (end == text.c_str() || *end != '\0') return false;
     }
-    return offset >= -kMaxReadOffset && offset <= kMaxReadOffset ? offset : 0;
+    if (value < -kMaxReadOffset || value > kMaxReadOffset) return false;
+    *offset = value;
+    return true;
+}
+
+void FindReadOffset(bool virtualDrive, RipLog* head) {
+    head->readOffset = 0;
+    if (ReadOffsetSetting(&head->readOffset)) {
+        head->offsetSource = OffsetSource::kUser;
+        return;
+    }
+    if (virtualDrive) {
+        head->offsetSource = OffsetSource::kVirtualDrive;
+        return;
+    }
+    std::string list;
+    if (!DriveList(&list)) {
+        head->offsetSource = OffsetSource::kListUnreachable;
+        return;
+    }
+    switch (FindDriveOffset(list, g_verify.listName, &head->readOffset)) {
+        case DriveListAnswer::kListed: head->offsetSource = OffsetSource::kDriveList; break;
+        case DriveListAnswer::kNotListed: head->offsetSource = OffsetSource::kNotListed; break;
+        case DriveListAnswer::kMalformed: head->offsetSource = OffsetSource::kListUnreadable; break;
+    }
 }
 
 ArLookup LookupDisc(const DiscIds& ids, std::string* address) {

@@ -17,10 +17,13 @@
 constexpr char kDatabaseValue[] = "AccurateRipUrl";   // REG_SZ: the database's base address
 constexpr char kReadOffsetValue[] = "ReadOffset";     // REG_DWORD (signed) or REG_SZ: samples
 constexpr char kDefaultDatabase[] = "http://www.accuraterip.com/accuraterip/";
-constexpr long kMaxReadOffset = 10 * 588;             // larger offsets are no drive's
 
 struct VerifyState {
     char drive[64];                 // the extraction drive's vendor, product and revision
+    std::string listName;           // its name in the AccurateRip drive list
+    bool driveListAsked;            // the drive list was looked for in this run
+    bool haveDriveList;
+    std::string driveList;          // ... and what was found
     char refusedDrive;              // the letter of a first CD drive that refused the access ripping needs, or 0
     char logPath[kPathText];        // the log of the rip or batch under way
     RipLog log;
@@ -30,8 +33,13 @@ struct VerifyState {
 
 extern VerifyState g_verify;
 
-// The read offset in samples; 0 when it is not set or out of range.
-long ReadOffsetSetting();
+// The read offset the user set, in samples; false when it is not set or out of range.
+bool ReadOffsetSetting(long* offset);
+// The read offset of a rip and where it came from: the user's setting wins; else the
+// drive's entry in the AccurateRip drive list (fetched from beside the database at
+// most once a run, and kept in the registry with its date), and 0 where the list does
+// not name the drive or there is none. A virtual drive has no offset of its own.
+void FindReadOffset(bool virtualDrive, RipLog* head);
 
 // The disc's entry in the database; asked once per disc in the program's run. *address
 // is the address asked.

@@ -100,6 +100,23 @@ struct TransferHeader {
     uint32_t offset;       // where the delivered bytes begin within the data area
 };
 
+// What a drive says it can do: 16 bytes. `size` is set by the caller (16).
+struct DriveFeatures {
+    uint32_t size;
+    uint32_t c2;            // a C2State
+    uint32_t cacheFrames;   // the frames its read cache holds, as it reports it; 0: not said
+    uint32_t flags;         // kFeatureVirtual
+};
+
+// C2 error pointers of a drive.
+enum C2State : uint32_t {
+    kC2None = 0,        // it has none
+    kC2Bits = 1,        // it has them: reads with 294 bytes of C2 bits per frame
+    kC2BlockBits = 2,   // reads with 296 bytes (C2 bits, the block error byte, a pad): it refused 294
+    kC2Refused = 3,     // it said it has them and refused both forms: reads go without them
+};
+constexpr uint32_t kFeatureVirtual = 1;   // the rig's virtual drive: no read offset, cache or C2 of its own
+
 // The full table of contents: the drive's answer to MMC READ TOC format 2 as it gave
 // it (the length field, big-endian, counts the bytes after itself), up to its size.
 struct FullToc {
@@ -115,6 +132,7 @@ static_assert(offsetof(HandleRequest, jitterCorrection) == 6, "handle request la
 static_assert(sizeof(TocDescriptor) == 8, "TOC descriptor layout");
 static_assert(sizeof(Toc) == 804, "TOC layout");
 static_assert(sizeof(TransferHeader) == 24, "transfer buffer layout");
+static_assert(sizeof(DriveFeatures) == 16, "drive features layout");
 
 // The 32-bit address of a descriptor, as stored (most significant byte first).
 inline uint32_t DescriptorAddress(const TocDescriptor& descriptor) {

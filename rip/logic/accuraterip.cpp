@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "text.h"
 #include "toc.h"
 
 namespace {
@@ -130,4 +131,41 @@ std::string ResultText(const ArMatch& match) {
         case ArResult::kUnreadable: return "database answer unreadable";
     }
     return "";
+}
+
+namespace {
+
+std::string WithoutTrailingBlanks(std::string text) {
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.pop_back();
+    return text;
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t k = 0; k < a.size(); ++k)
+        if (LowerAsciiChar(a[k]) != LowerAsciiChar(b[k])) return false;
+    return true;
+}
+
+}  // namespace
+
+std::string DriveListName(const std::string& vendor, const std::string& product) {
+    return WithoutTrailingBlanks(vendor) + " - " + WithoutTrailingBlanks(product);
+}
+
+DriveListAnswer FindDriveOffset(const std::string& list, const std::string& name, long* offset) {
+    if (list.empty() || list.size() % kDriveRecordBytes != 0) return DriveListAnswer::kMalformed;
+    const std::string wanted = WithoutTrailingBlanks(name);
+    for (size_t at = 0; at < list.size(); at += kDriveRecordBytes) {
+        const unsigned char* record = reinterpret_cast<const unsigned char*>(list.data() + at);
+        const char* field = list.data() + at + 2;
+        size_t length = 0;
+        while (length < kDriveNameBytes && field[length] != '\0') ++length;
+        if (!SameName(WithoutTrailingBlanks(std::string(field, length)), wanted)) continue;
+        const long found = static_cast<int16_t>(static_cast<uint16_t>(record[0] | record[1] << 8));
+        if (found < -kMaxReadOffset || found > kMaxReadOffset) continue;
+        *offset = found;
+        return DriveListAnswer::kListed;
+    }
+    return DriveListAnswer::kNotListed;
 }

@@ -79,3 +79,22 @@ ArMatch MatchTrack(const ArLookup& lookup, const DiscIds& ids, int track, const 
 // "accurate, confidence N", "mismatch", "not in database", "database not reached",
 // "database answer unreadable".
 std::string ResultText(const ArMatch& match);
+
+// ---- the drive list beside the database ("DriveOffsets.bin") ----
+
+// Records of 69 bytes: a drive's read offset in samples (16 bits, little-endian), its
+// name "VENDOR - PRODUCT" in 33 bytes padded with NULs, 34 bytes the rip does not use.
+constexpr size_t kDriveRecordBytes = 69;
+constexpr size_t kDriveNameBytes = 33;
+constexpr size_t kMaxDriveListBytes = 4 << 20;   // some 60,000 drives
+constexpr long kMaxReadOffset = 10 * 588;        // larger offsets are no drive's
+
+// The name a drive has in the list: INQUIRY's vendor and product, each without its
+// trailing blanks, joined by " - ".
+std::string DriveListName(const std::string& vendor, const std::string& product);
+
+enum class DriveListAnswer { kListed, kNotListed, kMalformed };
+// The offset of the drive named `name` (compared without regard to case, and without
+// trailing blanks): kMalformed for a list that is empty or does not end on a record;
+// records whose offset no drive has are passed over.
+DriveListAnswer FindDriveOffset(const std::string& list, const std::string& name, long* offset);

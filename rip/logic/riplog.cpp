@@ -57,7 +57,49 @@ std::string TrackText(const TrackLog& t) {
         reread += t.unsettled.empty() ? ", all settled" : "; never read alike: " + FrameRanges(t.unsettled);
     }
     if (t.tested && !t.testFailed) text += Row("Re-read", reread);
+    if (t.c2Read) {
+        std::string c2 = "none";
+        if (!t.c2Frames.empty()) {
+            c2 = "frames " + FrameRanges(t.c2Frames) + ", read again at once";
+            if (!t.c2Left.empty()) c2 += "; still flagged: " + FrameRanges(t.c2Left);
+        }
+        text += Row("C2 errors", c2);
+    }
     return text;
+}
+
+std::string Signed(long samples) {
+    char text[24];
+    snprintf(text, sizeof text, samples ? "%+ld samples" : "%ld samples", samples);
+    return text;
+}
+
+std::string OffsetText(const RipLog& log) {
+    switch (log.offsetSource) {
+        case OffsetSource::kUser: return Signed(log.readOffset) + ", set by the user";
+        case OffsetSource::kDriveList: return Signed(log.readOffset) + ", from the AccurateRip drive list";
+        case OffsetSource::kNotListed: return "unknown: 0 samples (the drive is not in the AccurateRip drive list)";
+        case OffsetSource::kListUnreachable: return "unknown: 0 samples (the AccurateRip drive list was not reached)";
+        case OffsetSource::kListUnreadable: return "unknown: 0 samples (the AccurateRip drive list is unreadable)";
+        case OffsetSource::kVirtualDrive: return "0 samples (a virtual drive has none)";
+    }
+    return "";
+}
+
+std::string C2Text(uint32_t c2) {
+    switch (c2) {
+        case akrip::kC2Bits: return "read with every frame of the copy";
+        case akrip::kC2BlockBits: return "read with every frame of the copy (296-byte form: the drive refused 294)";
+        case akrip::kC2Refused: return "refused by the drive, which says it has them: read without them";
+        default: return "none";
+    }
+}
+
+std::string CacheText(const CacheAccount& cache) {
+    if (cache.none) return "none";
+    std::string frames = std::to_string(cache.frames) + " frames";
+    return (cache.reported ? frames + " as the drive reports it" : "not reported, " + frames + " assumed") +
+           ": read past before each re-read";
 }
 
 }  // namespace
@@ -100,7 +142,9 @@ std::string RipLogText(const RipLog& log) {
     std::string text = log.program + " rip log\r\n\r\n";
     text += Row("Date", log.date);
     text += Row("Drive", log.drive);
-    text += Row("Read offset", std::to_string(log.readOffset) + " samples");
+    text += Row("Read offset", OffsetText(log));
+    text += Row("C2 pointers", C2Text(log.c2));
+    text += Row("Read cache", CacheText(log.cache));
     text += "\r\nTable of contents\r\n";
     for (size_t k = 0; k < log.layout.starts.size(); ++k) {
         long start = log.layout.starts[k];

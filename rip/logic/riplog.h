@@ -26,6 +26,26 @@ struct TrackLog {
     uint32_t testCrc = 0;
     std::vector<long> reread;    // disc frames the two passes disagreed on
     std::vector<long> unsettled; // of them, those no two reads agreed on
+    bool c2Read = false;         // the copy pass read C2 error pointers
+    std::vector<long> c2Frames;  // disc frames the copy pass found C2 errors in, read again at once
+    std::vector<long> c2Left;    // of them, those still flagged after the last of those reads
+};
+
+// Where the read offset came from.
+enum class OffsetSource {
+    kUser,              // the ReadOffset setting
+    kDriveList,         // the drive's entry in the AccurateRip drive list
+    kNotListed,         // unknown: the list has no entry for the drive
+    kListUnreachable,   // unknown: the list could not be fetched, and none was kept
+    kListUnreadable,    // unknown: the list is malformed
+    kVirtualDrive,      // a virtual drive reads without an offset
+};
+
+// The drive's read cache as the re-reads reckon with it.
+struct CacheAccount {
+    bool none = true;      // the drive has none (a virtual drive)
+    bool reported = false; // the size is the drive's own report, else assumed
+    long frames = 0;
 };
 
 struct RipLog {
@@ -33,6 +53,9 @@ struct RipLog {
     std::string date;
     std::string drive;
     long readOffset = 0;         // samples
+    OffsetSource offsetSource = OffsetSource::kUser;
+    uint32_t c2 = akrip::kC2None;   // the drive's C2 pointers: a C2State
+    CacheAccount cache;
     DiscLayout layout;
     DiscIds ids;
     std::string entry;           // the database address asked

@@ -63,6 +63,34 @@ CopyResult CopyPlanned(const ReadPlan& plan, const FrameCopyIo& io) {
     return result;
 }
 
+FrameSpan PlanCachePass(long first, long count, long cacheFrames, long audioEnd, unsigned turn) {
+    if (cacheFrames <= 0 || audioEnd <= 0) return {};
+    const long want = cacheFrames + kChunkFrames;
+    const long end = std::min(first + std::max(count, 0L), audioEnd);
+    first = std::max(0L, std::min(first, audioEnd));
+    // The room before the frames and after them; spans are cut from the far end of each
+    // toward the frames, the larger room first.
+    struct Room {
+        long from, to;   // [from, to)
+        bool before;
+    } rooms[2] = {{0, first, true}, {std::max(end, first), audioEnd, false}};
+    if (rooms[1].to - rooms[1].from > rooms[0].to - rooms[0].from) std::swap(rooms[0], rooms[1]);
+    FrameSpan spans[2];
+    int found = 0;
+    for (const Room& room : rooms) {
+        for (long left = room.to - room.from; found < 2 && left > 0;) {
+            const long size = std::min(want, left);
+            if (size < want && found > 0) break;   // a part-span only where there is nothing better
+            const long taken = room.to - room.from - left;
+            spans[found].first = room.before ? room.from + taken : room.to - taken - size;
+            spans[found].frames = size;
+            ++found;
+            left -= size;
+        }
+    }
+    return found == 0 ? FrameSpan{} : spans[turn % static_cast<unsigned>(found)];
+}
+
 namespace {
 
 // Re-reads the frames of block `b` that the copy and the test read disagree on

@@ -45,6 +45,26 @@ private:
 // bytes alone. The result counts the bytes handed on.
 CopyResult CopyPlanned(const ReadPlan& plan, const FrameCopyIo& io);
 
+// ---- reads past the drive's cache ----
+
+// A drive answers a read of frames it holds in its cache from there, not from the
+// disc: a re-read would then compare the drive's memory with itself. Before a read
+// that must come from the disc, as many frames as the cache holds (and a read more)
+// are read elsewhere on the disc, which pushes the frames out. Where the drive does
+// not report its cache, kAssumedCacheFrames (2 MiB, the common size) are assumed.
+constexpr long kAssumedCacheFrames = 2 * 1024 * 1024 / 2352 + 1;   // 892
+
+struct FrameSpan {
+    long first = 0;
+    long frames = 0;
+};
+// The frames to read so that a cache of `cacheFrames` holds none of [first, first +
+// count): a span of audio frames in [0, audioEnd) apart from them. Two such spans
+// are taken in turn (`turn` 0, 1, 2, ...): reading the same span again would be
+// answered from the cache that its last reading filled. A disc without room for a
+// whole span gives the largest it has; no cache gives no frames.
+FrameSpan PlanCachePass(long first, long count, long cacheFrames, long audioEnd, unsigned turn);
+
 constexpr int kMaxBlockReads = 16;   // reads of a block, the copy and the test included
 
 // The drive and the file as the check reaches them; frames are numbered within the

@@ -377,6 +377,7 @@ protected:
         rigstate::Reset();
         SetProgramValue("AccurateRipUrl", kNoDatabase);
         SetProgramValue("ReadOffset", "");
+        SetProgramValue("DriveOffsets", "");   // no drive list kept from an earlier test
         dir_ = harness::ScratchDir();
         units_ = MeasureUnits();
     }

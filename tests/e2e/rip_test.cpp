@@ -5,6 +5,7 @@
 // drive (SCSI pass-through, Windows' own MCI CD driver): rips equal to cd-paranoia's
 // read of the image with the drive's read offset, discs swapped between and during
 // rips, the drive's sense faults ridden out or named, and a CD-Extra.
+#include "http_server.h"
 #include "quorrel_session.h"
 
 namespace quorrel {
@@ -274,6 +275,16 @@ protected:
         EXPECT_TRUE(Ripped(name)) << song;
         return harness::ReadFileOrEmpty(ScratchPath(name));
     }
+    // The value of the line of `song`'s rip log that starts with `label`.
+    std::string LogLine(const std::string& song, const std::string& label) {
+        std::string name = song;
+        for (char& c : name) c = static_cast<char>(tolower(c));
+        const std::string log = harness::ReadFileOrEmpty(ScratchPath(name + ".log"));
+        size_t at = log.find("\r\n  " + label);
+        if (at == std::string::npos) return "(no line " + label + ")";
+        at = log.find_first_not_of(' ', at + 4 + label.size());
+        return log.substr(at, log.find("\r\n", at) - at);
+    }
     // Steps to track `track` with the track buttons.
     void GoToTrack(int track) {
         ASSERT_TRUE(app_.ClickButton(kFirstTrack));
@@ -282,14 +293,34 @@ protected:
     }
 };
 
+// A drive list of AccurateRip's form: records of the offset, the name and 34 bytes more.
+std::string DriveListOf(const std::vector<std::pair<std::string, int>>& drives) {
+    std::string list;
+    for (const auto& drive : drives) {
+        std::string record(69, '\0');
+        record[0] = static_cast<char>(drive.second & 0xFF);
+        record[1] = static_cast<char>(drive.second >> 8 & 0xFF);
+        record.replace(2, drive.first.size(), drive.first);
+        list += record;
+    }
+    return list;
+}
+
 // Tracks of awkward lengths (one frame, less than a read, one read, one more, five
-// reads' worth of frames, six reads, many), ripped with the drive's own offset (+6) as
-// the read offset: each file is cd-paranoia's of the image, byte for byte. Without the
-// offset the rip is the image's audio 6 samples early.
+// reads' worth of frames, six reads, many), ripped with the drive's own offset (+6),
+// which the AccurateRip drive list gives: each file is cd-paranoia's of the image, byte
+// for byte. With a read offset of 0 set by the user the rip is the image's audio 6
+// samples early.
 TEST_F(EmulatedRip, AwkwardLengthsAreCdParanoiasWithTheDrivesOffset) {
     const std::vector<long> lengths = {1, 25, 26, 27, 60, 131, 2000};
     rigstate::SetNumber("DriveReadOffset", 6);
-    SetProgramValue("ReadOffset", "6");
+    harness::HttpServer database;
+    ASSERT_TRUE(database.Start());
+    database.Serve("/DriveOffsets.bin", DriveListOf({{"PLEXTOR - DVDR   PX-716A", 30},
+                                                     {"RIG - EMULATED CD-ROM2", -12},
+                                                     {"Rig - Emulated CD-ROM", 6},
+                                                     {"RIG - EMULATED", 667}}));
+    SetProgramValue("AccurateRipUrl", database.Base());
     StartRipping(lengths);
     std::vector<std::string> rips;
     for (int track = 1; track <= 7; ++track) {
@@ -311,10 +342,46 @@ TEST_F(EmulatedRip, AwkwardLengthsAreCdParanoiasWithTheDrivesOffset) {
         if (track == 7) paranoia.replace(paranoia.size() - 24, 24, 24, '\0');
         EXPECT_TRUE(rips[track - 1] == paranoia) << "track " << track << " differs from cd-paranoia's";
     }
-    SetProgramValue("ReadOffset", "");
+    EXPECT_EQ(LogLine("Track 1", "Read offset"), "+6 samples, from the AccurateRip drive list");
+    EXPECT_EQ(database.Requests("/DriveOffsets.bin"), 1) << "the list is fetched once";
+    DWORD kept = 0;
+    EXPECT_EQ(RegGetValueA(HKEY_CURRENT_USER, "Software\\CD Quorrel", "DriveOffsets", RRF_RT_REG_BINARY, nullptr,
+                           nullptr, &kept),
+              ERROR_SUCCESS);
+    EXPECT_EQ(kept, 4 * 69u) << "the list is kept";
+    SetProgramValue("ReadOffset", "0");
     std::string early = RipAs("Early");   // still track 7, frames 270..2269
     EXPECT_TRUE(early.substr(44) == BinBytes(269, 2001).substr(2352 - 24, 2000 * 2352)) << "not 6 samples early";
+    EXPECT_EQ(LogLine("Early", "Read offset"), "0 samples, set by the user");
     EXPECT_TRUE(app_.NoMessageBoxWithin(300));
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+// A drive with a read cache of 1,000 frames and C2 pointers, and 30 flaky sectors at
+// the end of a track (damaged two reads in three), without a database: the copy pass
+// finds them by C2 and reads them again at once, the second read and every re-read
+// come from the disc, never from the cache, and the file is the disc's. The same when
+// the drive refuses the C2 reads it said it could make.
+TEST_F(EmulatedRip, ReReadsComeFromTheDiscAndC2FindsTheDamage) {
+    rigstate::SetNumber("DriveCacheFrames", 1000);
+    rigstate::SetNumber("DriveC2", 1);
+    StartRipping({2500, 1500, 1200});
+    GoToTrack(2);
+    rigstate::SetFlakySectors("3960-3989");
+    for (const char* song : {"C2", "No C2"}) {
+        if (std::string(song) == "No C2") rigstate::SetNumber("DriveC2", 3);
+        rigstate::SetString("CountedSectors", "3960-3989");
+        EXPECT_TRUE(RipAs(song).substr(44) == BinBytes(2500, 1500)) << song << ": not the disc's track 2";
+        EXPECT_EQ(rigstate::String("CacheHits"), "0") << song;
+        EXPECT_NE(rigstate::String("MediumReads"), "0") << song;
+        EXPECT_EQ(LogLine(song, "Read cache"), "1000 frames as the drive reports it: read past before each re-read");
+        EXPECT_EQ(LogLine(song, "Read offset"), "unknown: 0 samples (the AccurateRip drive list was not reached)");
+        EXPECT_NE(LogLine(song, "Re-read").find("all settled"), std::string::npos) << LogLine(song, "Re-read");
+    }
+    EXPECT_EQ(LogLine("C2", "C2 pointers"), "read with every frame of the copy");
+    EXPECT_EQ(LogLine("C2", "C2 errors"), "frames 3960-3989, read again at once");
+    EXPECT_EQ(LogLine("No C2", "C2 pointers"), "refused by the drive, which says it has them: read without them");
+    EXPECT_EQ(LogLine("No C2", "C2 errors"), "(no line C2 errors)");
     EXPECT_EQ(ExitProgram(), 0u);
 }
 

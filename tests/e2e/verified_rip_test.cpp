@@ -159,13 +159,16 @@ TEST_F(VerifiedRip, FlakySectorsAreReadAgainAndAReadOffsetShiftsTheRip) {
     EXPECT_EQ(Line(log, "Re-read"), "frames 150-155, all settled") << log;
     EXPECT_NE(Line(log, "Test CRC"), Line(log, "Copy CRC")) << "the second read met the flaky sectors too";
     EXPECT_NE(log.find("\r\nVerdict: secure: "), std::string::npos) << log;
+    // The virtual drive has no offset, cache or C2 pointers of its own.
+    EXPECT_EQ(Line(log, "Read offset"), "0 samples (a virtual drive has none)");
+    EXPECT_EQ(Line(log, "C2 pointers") + "; " + Line(log, "Read cache"), "none; none");
 
     rigstate::SetFlakySectors("");
     SetProgramValue("ReadOffset", "30");
     log = Rip("shifted");
     EXPECT_TRUE(harness::ReadFileOrEmpty(ScratchPath("shifted.wav")).substr(44) ==
                 bin.substr(100 * 2352 + 30 * 4, 200 * 2352));
-    EXPECT_EQ(Line(log, "Read offset"), "30 samples");
+    EXPECT_EQ(Line(log, "Read offset"), "+30 samples, set by the user");
     EXPECT_EQ(Line(log, "Re-read"), "none");
     EXPECT_EQ(ExitProgram(), 0u);
 }
