@@ -211,6 +211,42 @@ TEST(SecureRead, DisagreeingFramesAreReadUntilTwoReadsAgreeAndPutRight) {
 }
 
 // The verdict names the worst of the tracks; the end-to-end tests see the common ones.
+// Spans read past a cache of 1,000 frames lie apart from the frames to be re-read and
+// from each other, so that reading one after the other never answers from the cache.
+TEST(SecureRead, ReadsPastTheCacheLieElsewhereAndTakeTurns) {
+    auto overlaps = [](FrameSpan a, long first, long frames) {
+        return a.first < first + frames && first < a.first + a.frames;
+    };
+    for (long target : {0L, 3000L, 5990L}) {
+        FrameSpan a = PlanCachePass(target, 26, 1000, 6000, 0), b = PlanCachePass(target, 26, 1000, 6000, 1);
+        EXPECT_EQ(a.frames, 1026) << target;
+        EXPECT_EQ(b.frames, 1026) << target;
+        EXPECT_FALSE(overlaps(a, target, 26) || overlaps(b, target, 26) || overlaps(a, b.first, b.frames)) << target;
+        EXPECT_GE(a.first, 0);
+        EXPECT_LE(b.first + b.frames, 6000);
+        EXPECT_EQ(PlanCachePass(target, 26, 1000, 6000, 2).first, a.first) << target;
+    }
+    // A disc with room for one span alone gives it each time; one with less, what it has.
+    EXPECT_EQ(PlanCachePass(1200, 26, 1000, 1300, 1).first, 0);
+    EXPECT_EQ(PlanCachePass(1200, 26, 1000, 1300, 1).frames, 1026);
+    EXPECT_EQ(PlanCachePass(100, 26, 1000, 300, 0).frames, 174);
+    EXPECT_EQ(PlanCachePass(100, 26, 0, 6000, 0).frames, 0);
+    // The drive list: found by the drive's name whatever its case, only in whole records.
+    std::string list(2 * kDriveRecordBytes, '\0');
+    list[0] = 6;
+    list.replace(2, 21, "RIG - EMULATED CD-ROM");
+    list[kDriveRecordBytes] = static_cast<char>(-12);
+    list[kDriveRecordBytes + 1] = static_cast<char>(0xFF);
+    list.replace(kDriveRecordBytes + 2, 13, "OTHER - DRIVE");
+    long offset = 0;
+    EXPECT_EQ(FindDriveOffset(list, DriveListName("Rig     ", "Emulated CD-ROM "), &offset), DriveListAnswer::kListed);
+    EXPECT_EQ(offset, 6);
+    EXPECT_EQ(FindDriveOffset(list, "OTHER - DRIVE", &offset), DriveListAnswer::kListed);
+    EXPECT_EQ(offset, -12);
+    EXPECT_EQ(FindDriveOffset(list, "RIG - EMULATED", &offset), DriveListAnswer::kNotListed);
+    EXPECT_EQ(FindDriveOffset(list + "x", "OTHER - DRIVE", &offset), DriveListAnswer::kMalformed);
+}
+
 TEST(RipLogText, TheVerdictNamesTheWorstTrackAndTheLogLiesBesideTheFile) {
     RipLog log;
     TrackLog settled;
