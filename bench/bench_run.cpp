@@ -3,14 +3,19 @@
 // waits until the disc has been read, then
 //
 //   bench_run rip PROGRAM FOLDER TRACK OUT.wav        rips TRACK into OUT.wav
+//   bench_run offline PROGRAM FOLDER TRACK OUT.wav    the same without a database
 //   bench_run mp3 PROGRAM FOLDER KBPS IN.wav          converts IN.wav to MP3 at KBPS
 //
 // and times the Play command from the moment it is sent until it returns (the rip
 // and the conversion run inside it). For a rip, a server of its own on 127.0.0.1 is
-// the AccurateRip database and confirms the disc, as it does for a common disc. It
-// prints one line, "SECONDS PEAK_BYTES": the time and the program's peak working set,
-// read from the process after the job, and ends the program. Exit code 0 on success; on any failure it says why on stderr and
-// exits 1. Nothing here judges the speed.
+// the AccurateRip database and confirms the disc, as it does for a common disc, so the
+// track is read once. An offline rip meets no database (a port on 127.0.0.1 where
+// nothing listens), as a user does offline or with a disc the database lacks: the
+// track is read twice, the copy and a test read compared with it. It prints one line, "SECONDS PEAK_BYTES": the time and the program's peak working set,
+// read from the process after the job, and ends the program. The rip's log must show
+// the rip's way: confirmed by the database, or read alike twice. Exit code 0 on
+// success; on any failure it says why on stderr and exits 1. Nothing here judges the
+// speed.
 #include "http_server.h"
 
 #include <windows.h>
@@ -166,35 +171,46 @@ bool Finish(harness::Program& program) {
     return code == 0;
 }
 
+// Rips track `number` of the disc in the drive into `file`, timed; the database that
+// `databaseUrl` names answers, and the log's verdict must begin with `verdict`.
+bool RipJob(harness::Program& program, const std::string& exe, const std::string& folder, int number,
+            const std::string& file, const std::string& databaseUrl, const char* verdict, double* seconds) {
+    quorrel::SetProgramValue("AccurateRipUrl", databaseUrl);
+    quorrel::SetProgramValue("ReadOffset", "");
+    const std::string log = file.substr(0, file.rfind('.')) + ".log";
+    DeleteFileA(file.c_str());
+    if (!Launch(program, exe, folder, 128, kRipSource)) return false;
+    for (int i = 1; i < number; ++i)
+        if (!program.SendCommand(kNextTrack)) return false;
+    if (!TimePlay(program, file, seconds)) return false;
+    if (!harness::FileExists(file)) Report("the rip made no file " + file);
+    if (harness::ReadFileOrEmpty(log).find(std::string("\r\nVerdict: ") + verdict) == std::string::npos)
+        Report(std::string("the rip's log gives no verdict \"") + verdict + "\": " + log);
+    DeleteFileA(log.c_str());
+    return true;
+}
+
 int Run(char** argv) {
     const std::string job = argv[1], exe = argv[2], folder = harness::FullPath(argv[3]);
     const int number = atoi(argv[4]);
     const std::string file = harness::FullPath(argv[5]);
     harness::Program program;
     double seconds = 0;
-    // The rip is timed as a user meets it whose disc the AccurateRip database knows: a
-    // server on this machine answers with the disc's entry, so no second read is needed.
     harness::HttpServer database;
     quorrel::SetProgramValue("AccurateRipUrl", quorrel::kNoDatabase);
     if (job == "rip" && number >= 1) {
+        // A server on this machine answers with the disc's entry: no second read is needed.
         std::string path, entry;
         if (!AccurateRipEntryFor(rigstate::Disc(), 200, &path, &entry) || !database.Start()) {
             Report("cannot serve the AccurateRip entry of " + rigstate::Disc());
             return 1;
         }
         database.Serve("/" + path, entry);
-        quorrel::SetProgramValue("AccurateRipUrl", database.Base());
-        quorrel::SetProgramValue("ReadOffset", "");
-        const std::string log = file.substr(0, file.rfind('.')) + ".log";
-        DeleteFileA(file.c_str());
-        if (!Launch(program, exe, folder, 128, kRipSource)) return 1;
-        for (int i = 1; i < number; ++i)
-            if (!program.SendCommand(kNextTrack)) return 1;
-        if (!TimePlay(program, file, &seconds)) return 1;
-        if (!harness::FileExists(file)) Report("the rip made no file " + file);
-        if (harness::ReadFileOrEmpty(log).find("\r\nVerdict: accurate") == std::string::npos)
-            Report("the database did not confirm the rip: " + log);
-        DeleteFileA(log.c_str());
+        if (!RipJob(program, exe, folder, number, file, database.Base(), "accurate", &seconds)) return 1;
+    } else if (job == "offline" && number >= 1) {
+        if (!RipJob(program, exe, folder, number, file, quorrel::kNoDatabase, "secure: every track read alike twice",
+                    &seconds))
+            return 1;
     } else if (job == "mp3" && number > 0) {
         if (!Launch(program, exe, folder, number, kConvertSource)) return 1;
         if (!TimePlay(program, file, &seconds)) return 1;
@@ -214,6 +230,7 @@ int main(int argc, char** argv) {
     if (argc != 6) {
         fprintf(stderr,
                 "usage: bench_run rip PROGRAM FOLDER TRACK OUT.wav\n"
+                "       bench_run offline PROGRAM FOLDER TRACK OUT.wav\n"
                 "       bench_run mp3 PROGRAM FOLDER KBPS IN.wav\n");
         return 2;
     }
