@@ -272,7 +272,8 @@ CopyResult CopyAndVerify(RipJob* job, TrackLog* entry) {
     entry->c2Read = job->c2Read;
     entry->c2Frames = job->c2Frames;
     entry->c2Left = job->c2Left;
-    g_verify.log.c2 = job->features.c2;   // a drive that refused C2 reads says so from this track on
+    GetCDFeatures(job->cd, &job->features);   // a form of C2 reads the drive refused shows from this track on
+    g_verify.log.c2 = job->features.c2;
     if (copy.outcome == CopyOutcome::kComplete) {
         entry->match = MatchTrack(job->lookup, job->head.ids, rip.arTrack, summer.Track());
         // A track read with C2 errors is read a second time, whatever the database says.

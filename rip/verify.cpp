@@ -164,9 +164,8 @@ bool DriveList(std::string* list) {
         bool kept = KeptDriveList(&g_verify.driveList, &age);
         if (!kept || age < 0 || age >= kDriveListDays) {
             std::string fetched;
-            long unused = 0;
             if (Fetch(DatabaseBase() + kDriveListFile, kMaxDriveListBytes, &fetched) == HTTP_STATUS_OK) {
-                const bool wellFormed = FindDriveOffset(fetched, "", &unused) != DriveListAnswer::kMalformed;
+                const bool wellFormed = DriveListWellFormed(fetched);
                 if (wellFormed) KeepDriveList(fetched);
                 if (wellFormed || !kept) g_verify.driveList = fetched;   // a malformed one shows in the log
                 kept = true;

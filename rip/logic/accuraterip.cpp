@@ -153,8 +153,10 @@ std::string DriveListName(const std::string& vendor, const std::string& product)
     return WithoutTrailingBlanks(vendor) + " - " + WithoutTrailingBlanks(product);
 }
 
+bool DriveListWellFormed(const std::string& list) { return !list.empty() && list.size() % kDriveRecordBytes == 0; }
+
 DriveListAnswer FindDriveOffset(const std::string& list, const std::string& name, long* offset) {
-    if (list.empty() || list.size() % kDriveRecordBytes != 0) return DriveListAnswer::kMalformed;
+    if (!DriveListWellFormed(list)) return DriveListAnswer::kMalformed;
     const std::string wanted = WithoutTrailingBlanks(name);
     for (size_t at = 0; at < list.size(); at += kDriveRecordBytes) {
         const unsigned char* record = reinterpret_cast<const unsigned char*>(list.data() + at);

@@ -93,6 +93,9 @@ constexpr long kMaxReadOffset = 10 * 588;        // larger offsets are no drive'
 // trailing blanks, joined by " - ".
 std::string DriveListName(const std::string& vendor, const std::string& product);
 
+// Whether a list holds whole records, one at least.
+bool DriveListWellFormed(const std::string& list);
+
 enum class DriveListAnswer { kListed, kNotListed, kMalformed };
 // The offset of the drive named `name` (compared without regard to case, and without
 // trailing blanks): kMalformed for a list that is empty or does not end on a record;
