@@ -12,7 +12,10 @@
 //                            ReadTOC. kResultOk, or a failure code.
 //   ReadTOC(cd, toc)         reads the disc's table of contents (MMC READ TOC format 0).
 //   ReadFullTOC(cd, toc)     reads the full table of contents (format 2: sessions, and
-//                            each session's lead-out).
+//                            each session's lead-out). A drive that refuses format 2
+//                            but gives the session information (format 1) of a disc of
+//                            several sessions gets a table of one point: the first
+//                            session's lead-out, a session gap before the last session.
 //   ReadCDAudioLBA(cd, buf)  reads the buffer's frames into its data area; sets the
 //                            delivered byte count, the offset and the status word.
 //   GetCDFeatures(cd, f)     what the drive says it can do (C2 error pointers, the size

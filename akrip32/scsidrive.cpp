@@ -22,6 +22,7 @@
 #include "drives.h"
 #include "drive_features.h"
 #include "sense.h"
+#include "toc.h"
 
 namespace akrip {
 
@@ -272,9 +273,18 @@ uint32_t ScsiReadToc(ScsiDrive* drive, bool msf, Toc* toc) {
 uint32_t ScsiReadFullToc(ScsiDrive* drive, FullToc* toc) {
     static_assert(sizeof(FullToc) <= kBounceBytes, "the full TOC fits the bounce buffer");
     uint32_t status = kResultOk;
-    if (!ReadTocFormat(drive, true, 2, sizeof(FullToc), &status)) return status;
-    std::memcpy(toc, drive->bounce, sizeof(FullToc));
-    return kResultOk;
+    if (ReadTocFormat(drive, true, 2, sizeof(FullToc), &status)) {
+        std::memcpy(toc, drive->bounce, sizeof(FullToc));
+        return kResultOk;
+    }
+    // Some drives and adapters refuse the full table; the session information still
+    // tells where the last session starts, and so where the first one's audio ends.
+    uint32_t refused = status;
+    long lastStart = 0;
+    uint32_t got = ReadTocFormat(drive, false, 1, 12, &status);
+    if (got && LastSessionStart(drive->bounce, got, &lastStart) && FullTocFromSessionStart(lastStart, toc))
+        return kResultOk;
+    return refused;
 }
 
 namespace {

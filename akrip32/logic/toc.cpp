@@ -103,4 +103,35 @@ bool FirstSessionLeadout(const uint8_t* fullToc, size_t size, long* lba) {
     return false;
 }
 
+bool LastSessionStart(const uint8_t* sessionInfo, size_t size, long* lba) {
+    if (size < 12) return false;
+    const size_t length = static_cast<size_t>(sessionInfo[0]) << 8 | sessionInfo[1];
+    const uint8_t lastSession = sessionInfo[3];
+    if (length + 2 < 12 || lastSession < 2) return false;
+    const uint8_t* d = sessionInfo + 4;
+    const uint32_t start = static_cast<uint32_t>(d[4]) << 24 | d[5] << 16 | d[6] << 8 | d[7];
+    if (d[2] == 0 || d[2] > 99 || start > 0x7FFFFFFFu) return false;
+    *lba = static_cast<long>(start);
+    return true;
+}
+
+bool FullTocFromSessionStart(long lastSessionStart, FullToc* toc) {
+    const long leadout = lastSessionStart - kSessionGapFrames;
+    const long address = leadout + kPregapFrames;
+    if (leadout <= 0 || address >= 100L * 60 * 75) return false;
+    std::memset(toc, 0, sizeof *toc);
+    uint8_t* b = toc->bytes;
+    b[1] = 2 + 11;   // the length counts the bytes after itself: two of header, one descriptor
+    b[2] = 1;
+    b[3] = 1;
+    uint8_t* d = b + 4;
+    d[0] = 1;            // session
+    d[1] = 0x10;         // ADR 1, audio
+    d[3] = 0xA2;         // the lead-out
+    d[8] = static_cast<uint8_t>(address / (60 * 75));
+    d[9] = static_cast<uint8_t>(address / 75 % 60);
+    d[10] = static_cast<uint8_t>(address % 75);
+    return true;
+}
+
 }  // namespace akrip

@@ -37,6 +37,18 @@ bool TrackSpan(const Toc& toc, int track, long* start, long* frames, long firstS
 // false when the answer holds none within its length and `size`.
 bool FirstSessionLeadout(const uint8_t* fullToc, size_t size, long* lba);
 
+// The session information (READ TOC format 1, LBA form): the last session's first
+// track and its start. False when the answer is too short for its one descriptor or
+// names no session after the first (a disc of one session has no second to end the
+// first before).
+bool LastSessionStart(const uint8_t* sessionInfo, size_t size, long* lba);
+
+// A full table of contents holding only the first session's lead-out (point A2), for a
+// drive that gives the session information but refuses the full table: the first
+// session ends a session gap before the last one starts. False for a start too early
+// to have a session before it.
+bool FullTocFromSessionStart(long lastSessionStart, FullToc* toc);
+
 // Frames a WAV file's 32-bit sizes can hold.
 constexpr long kMaxWavFrames = static_cast<long>((0xFFFFFFFFul - 36) / kFrameBytes);
 

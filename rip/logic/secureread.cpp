@@ -4,6 +4,7 @@
 #include <map>
 #include <string>
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 ReadPlan PlanRead(long start, long frames, long offsetSamples, long audioEnd) {
@@ -142,27 +143,34 @@ bool SettleBlock(TrackSummer* copy, const VerifyIo& io, long b, const std::vecto
 VerifyResult VerifyTrack(TrackSummer* copy, const VerifyIo& io) {
     VerifyResult result;
     const long frames = copy->Frames();
+    std::vector<Sums>& blocks = copy->Blocks();
+    // The test read's CRC is folded from its blocks' CRCs at the end, as the copy's is:
+    // a frame's CRC is summed once, into its block.
+    std::vector<Sums> tested(blocks.size());
     const uLong frameOp = crc32_combine_gen(kAudioFrameBytes);
-    uLong testCrc = 0, blockCrc = 0;
-    long done = 0;
+    long done = 0, extra = 0;
     std::vector<uint32_t> crcs;                         // of the block being read
     std::map<long, std::vector<uint32_t>> differing;    // block -> the test read's frame CRCs
     auto take = [&](const uint8_t* frame) {
-        uLong crc = crc32(0, frame, kAudioFrameBytes);
-        testCrc = crc32_combine_op(testCrc, crc, frameOp);
-        blockCrc = crc32_combine_op(blockCrc, crc, frameOp);
-        crcs.push_back(static_cast<uint32_t>(crc));
+        if (done == frames) {   // more than the track: the read is not the track's
+            ++extra;
+            return;
+        }
+        const size_t b = static_cast<size_t>(done / kBlockFrames);
+        uint32_t crc = static_cast<uint32_t>(libdeflate_crc32(0, frame, kAudioFrameBytes));
+        tested[b].crc = static_cast<uint32_t>(crc32_combine_op(tested[b].crc, crc, frameOp));
+        crcs.push_back(crc);
         if (++done % kBlockFrames != 0 && done != frames) return;
-        long b = (done - 1) / kBlockFrames;
-        if (static_cast<uint32_t>(blockCrc) != copy->Blocks()[static_cast<size_t>(b)].crc) differing[b] = crcs;
+        if (tested[b].crc != blocks[b].crc) differing[static_cast<long>(b)] = crcs;
         crcs.clear();
-        blockCrc = 0;
     };
-    if (!io.read(0, frames, take, &result.failedFrame) || done != frames) {
+    if (!io.read(0, frames, take, &result.failedFrame) || done != frames || extra != 0) {
         result.outcome = VerifyOutcome::kReadFailed;
+        if (done == frames) result.failedFrame = frames;
         return result;
     }
-    result.testCrc = static_cast<uint32_t>(testCrc);
+    const long last = frames % kBlockFrames == 0 ? kBlockFrames : frames % kBlockFrames;
+    result.testCrc = FoldSums(tested, kBlockFrames, last).crc;
     for (const auto& block : differing)
         if (!SettleBlock(copy, io, block.first, block.second, &result)) {
             result.outcome = VerifyOutcome::kFileFailed;

@@ -1,5 +1,6 @@
 // A real drive's answers the extraction library reads: GET CONFIGURATION, MODE SENSE
-// (both forms), sense data and the full table of contents (READ TOC format 2).
+// (both forms), sense data, the full table of contents (READ TOC format 2) and the
+// session information (format 1).
 //
 // Beyond "no fault" (each is read from a block of exactly the bytes that arrived):
 // what is parsed does not depend on bytes past the lengths the answer gives itself; a
@@ -49,5 +50,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (akrip::ParseSense(answer, size, &sense)) FUZZ_CHECK(sense.key <= 0x0F);
     long leadout = 0;
     if (akrip::FirstSessionLeadout(answer, size, &leadout)) FUZZ_CHECK(leadout > 0 && leadout < 256 * 60 * 75);
+    // The session information: the full table made from it gives back the first
+    // session's end, a session gap before the start it read.
+    long lastStart = 0;
+    akrip::FullToc full;
+    if (akrip::LastSessionStart(answer, size, &lastStart) && akrip::FullTocFromSessionStart(lastStart, &full)) {
+        FUZZ_CHECK(akrip::FirstSessionLeadout(full.bytes, sizeof full.bytes, &leadout));
+        FUZZ_CHECK(leadout == lastStart - akrip::kSessionGapFrames);
+    }
     return 0;
 }

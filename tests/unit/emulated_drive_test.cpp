@@ -131,6 +131,18 @@ TEST(Mmc, TablesOfContentsDescribeBothSessionsOfACdExtra) {
     ASSERT_TRUE(akrip::FirstSessionLeadout(toc.data(), toc.size(), &leadout));
     EXPECT_EQ(leadout, 150);
     EXPECT_FALSE(akrip::FirstSessionLeadout(toc.data(), 4 + 11 * 2, &leadout)) << "A2 lies beyond what arrived";
+    // A drive refusing the full table: the session information gives the same lead-out.
+    ASSERT_TRUE(mmc::TocAnswer(disc, 1, false, 0, &toc));
+    long lastStart = 0, fromSessions = 0;
+    akrip::FullToc full;
+    ASSERT_TRUE(akrip::LastSessionStart(toc.data(), toc.size(), &lastStart));
+    ASSERT_TRUE(akrip::FullTocFromSessionStart(lastStart, &full));
+    ASSERT_TRUE(akrip::FirstSessionLeadout(full.bytes, sizeof full.bytes, &fromSessions));
+    EXPECT_EQ(fromSessions, leadout);
+    EXPECT_FALSE(akrip::LastSessionStart(toc.data(), 11, &lastStart)) << "the descriptor cut short";
+    toc[3] = 1;
+    EXPECT_FALSE(akrip::LastSessionStart(toc.data(), toc.size(), &lastStart)) << "one session: no first one to end";
+    EXPECT_FALSE(akrip::FullTocFromSessionStart(kSessionGapFrames, &full)) << "no room for a session before";
 
     uint8_t sense[mmc::kSenseBytes];
     Sense failed = mmc::kUnrecoveredReadError;

@@ -208,6 +208,16 @@ TEST(SecureRead, DisagreeingFramesAreReadUntilTwoReadsAgreeAndPutRight) {
     clean.failFrom = 12;
     result = VerifyTrack(&cleanCopy, clean.Io());
     EXPECT_EQ(result.outcome, VerifyOutcome::kReadFailed);
+    // A read that delivers more frames than the track is no read of the track.
+    clean.failFrom = -1;
+    VerifyIo io = clean.Io();
+    auto exact = io.read;
+    io.read = [&](long first, long count, const std::function<void(const uint8_t*)>& take, long* failed) {
+        return exact(first, count + 27, take, failed);
+    };
+    result = VerifyTrack(&cleanCopy, io);
+    EXPECT_EQ(result.outcome, VerifyOutcome::kReadFailed);
+    EXPECT_EQ(result.failedFrame, 30);
 }
 
 // The verdict names the worst of the tracks; the end-to-end tests see the common ones.
