@@ -34,3 +34,29 @@ struct DiscNames {
     size_t chosen = 0;                    // the release in use
     const ReleaseNames* Chosen() const { return chosen < releases.size() ? &releases[chosen] : nullptr; }
 };
+
+// ---- the names in the track table ----
+#include "track_table.h"
+
+// What a source last put into each name slot of the track table: a slot that still
+// holds it bears the source's name, one the user changed since bears the user's.
+struct GivenNames {
+    char names[kMaxTrack + 1][kTrackNameText];
+};
+
+// `text` cut to at most `maxBytes` bytes without splitting a UTF-8 sequence.
+std::string CutUtf8(const std::string& text, size_t maxBytes);
+
+// The release's names of track `track`, or null.
+const TrackNames* TrackOf(const ReleaseNames& release, int track);
+
+// Puts the release's titles into the track table's name slots: each track whose slot is
+// empty or still holds what a source gave it takes its title, cut to the slot (a whole
+// character last) and told apart from the names of the tracks before it by " (2)",
+// " (3)", ... (an entry of the track selection dialog belongs to a track only through
+// its text). A track the release does not name loses a source's name. Names the user
+// gave stay.
+void ApplyReleaseNames(const ReleaseNames& release, TrackTable* table, GivenNames* given);
+
+// Whether track `track`'s slot holds the name a source gave it.
+bool HoldsGivenName(const TrackTable& table, const GivenNames& given, int track);
