@@ -77,17 +77,29 @@ bool Body(const std::vector<std::string>& lines, std::vector<std::string>* body)
     return false;
 }
 
-// "category discid title" into `match`; false when a word is missing.
+// A category: a word of printable characters.
+bool IsCategory(const std::string& word) {
+    if (word.empty()) return false;
+    for (char c : word)
+        if (static_cast<unsigned char>(c) <= ' ' || c == 0x7F) return false;
+    return true;
+}
+
+// A disc id: eight hexadecimal digits.
+bool IsDiscId(const std::string& word) {
+    return word.size() == 8 && word.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+}
+
+// "category discid title" into `match`; false when the category or the disc id is none.
 bool ReadMatch(const std::string& text, bool exact, CddbMatch* match) {
     size_t first = text.find(' ');
-    if (first == 0 || first == std::string::npos) return false;
+    if (first == std::string::npos) return false;
     size_t second = text.find(' ', first + 1);
-    if (second == first + 1) return false;
     match->category = text.substr(0, first);
     match->discId = text.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
     match->title = second == std::string::npos ? "" : text.substr(second + 1);
     match->exact = exact;
-    return true;
+    return IsCategory(match->category) && IsDiscId(match->discId);
 }
 
 std::string Unescape(const std::string& value) {

@@ -13,8 +13,9 @@
 std::string CddbRequestUrl(const std::string& base, const std::string& command, const std::string& user,
                            const std::string& host, const std::string& version);
 
-// One entry a query names: its category ("rock"), its disc id ("940aac0d") and its
-// title as the entry has it ("Artist / Album").
+// One entry a query names: its category ("rock", a word of printable characters), its
+// disc id (eight hexadecimal digits, "940aac0d") and its title as the entry has it
+// ("Artist / Album").
 struct CddbMatch {
     std::string category;
     std::string discId;
@@ -32,7 +33,7 @@ enum class CddbStatus {
 };
 
 // The answer to "cddb query": its matches in the answer's order. A list answer must end
-// in its line "."; lines may end in CRLF or LF. An answer that is not UTF-8 is read as
+// in its line "." and every match be well-formed; lines may end in CRLF or LF. An answer that is not UTF-8 is read as
 // ISO 8859-1 (the protocol's text below level 6).
 CddbStatus ParseCddbQuery(const std::string& answer, std::vector<CddbMatch>* matches);
 

@@ -213,10 +213,10 @@ TEST(CddbAnswers, QueriesGiveTheirMatches) {
     EXPECT_EQ(matches[1].category, "misc");
     EXPECT_EQ(ParseCddbQuery(Fixture("cddb/query-202.txt"), &matches), CddbStatus::kNotFound);
     EXPECT_TRUE(matches.empty());
-    // Errors, a list cut before its ".", a line of one word, no code at all.
+    // Errors, a list cut before its ".", a line of one word or a short disc id, no code.
     for (const char* answer : {"403 Database entry is corrupt.\r\n", "409 No handshake.\r\n", "500 Command syntax error\n",
-                               "210 Found exact matches\r\nrock 940aac0d A / B\r\n", "211 list\nrock\n.\n", "200\r\n",
-                               "", "hello", "2000 rock 940aac0d A / B\r\n"})
+                               "210 Found exact matches\r\nrock 940aac0d A / B\r\n", "211 list\nrock\n.\n",
+                               "211 list\nrock 940aac0 A\n.\n", "200\r\n", "", "hello", "2000 rock 940aac0d A / B\r\n"})
         EXPECT_EQ(ParseCddbQuery(answer, &matches), CddbStatus::kFailed) << answer;
     // An answer below protocol level 6 comes in ISO 8859-1.
     EXPECT_EQ(ParseCddbQuery("200 misc 12345678 Bj\xF6rk / Post\r\n", &matches), CddbStatus::kFound);
