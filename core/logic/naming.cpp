@@ -78,7 +78,72 @@ bool HasBadFolderPart(const char* folder) {
     return false;
 }
 
+// The source name with every character no file name may hold replaced.
+std::string ReplaceReserved(const std::string& name) {
+    std::string out;
+    for (size_t at = 0; at < name.size();) {
+        size_t length = Utf8SequenceLength(name.data() + at, name.size() - at);
+        char c = name[at];
+        if (length == 0) {
+            out += '_';
+            length = 1;
+        } else if (length > 1) {
+            out.append(name, at, length);
+        } else if (c == ':') {
+            bool beforeBlank = at + 1 == name.size() || IsBlank(name[at + 1]);
+            out += beforeBlank ? " -" : "-";
+        } else if (IsSeparator(c)) {
+            out += '-';
+        } else if (c == '"') {
+            out += '\'';
+        } else if (static_cast<unsigned char>(c) < 32 || strchr("<>|?*", c)) {
+            out += '_';
+        } else {
+            out += c;
+        }
+        at += length;
+    }
+    return out;
+}
+
+// Without blanks before, dots and blanks after.
+void TrimName(std::string* name) {
+    size_t start = name->find_first_not_of(' ');
+    if (start == std::string::npos) start = name->size();
+    size_t end = name->size();
+    while (end > start && ((*name)[end - 1] == ' ' || (*name)[end - 1] == '.')) --end;
+    *name = name->substr(start, end - start);
+}
+
+// At most `maxBytes` bytes of well-formed UTF-8, ending on a whole character.
+void Shorten(std::string* name, size_t maxBytes) {
+    if (name->size() <= maxBytes) return;
+    size_t end = maxBytes;
+    while (end > 0 && (static_cast<unsigned char>((*name)[end]) & 0xC0) == 0x80) --end;
+    name->resize(end);
+}
+
+std::string MendedName(const std::string& source, size_t maxBytes) {
+    std::string name = ReplaceReserved(source);
+    TrimName(&name);
+    Shorten(&name, maxBytes);
+    TrimName(&name);
+    return name;
+}
+
 }  // namespace
+
+std::string FileNameFromSourceName(const std::string& utf8, size_t maxBytes, const std::string& fallback) {
+    std::string name = MendedName(utf8, maxBytes);
+    if (name.empty()) name = MendedName(fallback, maxBytes);
+    if (name.empty()) name = MendedName("Track", maxBytes);
+    if (!name.empty() && IsDeviceName(name.c_str())) {
+        size_t device = DevicePartLength(name.c_str());
+        if (name.size() < maxBytes) name.insert(device, "_");
+        else name[device - 1] = '_';
+    }
+    return name;
+}
 
 void TrimBlanks(char* text) {
     size_t start = 0, end = strlen(text);

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "text.h"
 
@@ -51,6 +52,18 @@ void NameProblemMessage(NameProblem problem, char character, const char* stem, c
 // as a character no file name may hold.
 NameProblem CheckFileStem(const char* stem, char* character = nullptr);
 bool CanBeFileStem(const char* text);
+
+// A file name's stem (no folder, no ending) from a name a source gave (MusicBrainz,
+// CD-Text, freedb), in UTF-8: where a typed name is refused, this one is mended. A ':'
+// before a blank or at the end becomes " -" ("Live: 1999" is "Live - 1999"), another ':'
+// '-', as do '/' and '\' ("AC/DC" is "AC-DC"); '"' becomes '\'', the other characters
+// no file name may hold (< > | ? * and control characters) '_', and so does each byte
+// that is no part of a well-formed UTF-8 sequence. Blanks before and after and dots at
+// the end go; what is longer than `maxBytes` bytes is shortened, never inside a
+// character. A name left empty becomes `fallback` (mended alike, "Track" where that is
+// empty too); a device name ("CON", "lpt1.live") gets a '_' after its device part. The
+// result passes CheckFileStem, and is empty only for a `maxBytes` of 0.
+std::string FileNameFromSourceName(const std::string& utf8, size_t maxBytes, const std::string& fallback = "Track");
 
 // drive + folder + stem + ".wav" into `out`; false (and `out` untouched) if it does not
 // fit in `outSize` bytes with its NUL.

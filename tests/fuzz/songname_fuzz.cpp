@@ -7,7 +7,10 @@
 // name that fits the file name buffer, holds no reserved character, names no folder
 // ending in a dot or a blank and splits back into the same pieces; a track name that
 // may stand as a file's stem is accepted as a song name; bounded builds and messages
-// never write past their buffers; comparisons ignore case both ways.
+// never write past their buffers; comparisons ignore case both ways. The same bytes as
+// a name from a source become a file stem the rules accept, of `outSize - 1` bytes at
+// most, in well-formed UTF-8, that is mended no further, and equals the name where the
+// name could already stand.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstring>
@@ -16,6 +19,7 @@
 
 #include "fuzz_check.h"
 #include "naming.h"
+#include "text.h"
 
 namespace {
 
@@ -108,6 +112,20 @@ void CheckBoundedBuilds(const NameParts& parts, NameProblem problem, char charac
     FUZZ_CHECK((out[0] == '\0') == (problem == kNameFine || size == 1));
 }
 
+void CheckSourceName(const std::string& source, size_t maxBytes) {
+    const std::string name = FileNameFromSourceName(source, maxBytes, source.substr(0, 3));
+    FUZZ_CHECK(name.size() <= maxBytes && (name.empty() == (maxBytes == 0)));
+    if (name.empty()) return;
+    FUZZ_CHECK(IsValidUtf8(name) && name.find('\0') == std::string::npos);
+    FUZZ_CHECK(CheckFileStem(name.c_str()) == kNameFine);
+    FUZZ_CHECK(name.front() != ' ' && name.back() != ' ' && name.back() != '.');
+    FUZZ_CHECK(FileNameFromSourceName(name, maxBytes) == name);
+    bool couldStand = source.size() <= maxBytes && IsValidUtf8(source) && source.find('\0') == std::string::npos &&
+                      CanBeFileStem(source.c_str()) && source.front() != ' ' && source.back() != ' ' &&
+                      source.back() != '.';
+    if (couldStand) FUZZ_CHECK(name == source);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -141,6 +159,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     FUZZ_CHECK(ExtensionAsksForMp3(parts.extension) ==
                (std::strlen(parts.extension) == 4 && SameFileName(parts.extension, ".mp3")));
+    CheckSourceName(typed, outSize - 1);
+
     const std::string lower = Lowered(name);
     FUZZ_CHECK(SameFileName(name.c_str(), lower.c_str()) && SameFileName(lower.c_str(), name.c_str()));
     FUZZ_CHECK(SameFileName(name.c_str(), parts.stem) == SameFileName(parts.stem, name.c_str()));

@@ -128,6 +128,34 @@ TEST(Naming, TrackNamesMustBeFileStems) {
     EXPECT_EQ(character, '/');
 }
 
+// A name from a source is mended where a typed one is refused: the same names as above.
+TEST(Naming, SourceNamesAreMendedIntoFileStems) {
+    EXPECT_EQ(FileNameFromSourceName("AC/DC", 255), "AC-DC");
+    EXPECT_EQ(FileNameFromSourceName("Live: 1999 / Take 2", 255), "Live - 1999 - Take 2");
+    EXPECT_EQ(FileNameFromSourceName("x:y \\ \"why?\" <*|>", 255), "x-y - 'why_' ____");
+    EXPECT_EQ(FileNameFromSourceName("tab\there\nnow\x01", 255), "tab_here_now_");
+    EXPECT_EQ(FileNameFromSourceName("  Intro (live)... . ", 255), "Intro (live)");
+    // Every script stays; a byte of no UTF-8 sequence does not.
+    EXPECT_EQ(FileNameFromSourceName("青い海の記憶: 波の音", 255), "青い海の記憶 - 波の音");
+    EXPECT_EQ(FileNameFromSourceName("Bj\xF6rk \xC3", 255), "Bj_rk _");
+    // Device names, with an ending too, and however they are written.
+    EXPECT_EQ(FileNameFromSourceName("Prn", 255), "Prn_");
+    EXPECT_EQ(FileNameFromSourceName("nul.live", 255), "nul_.live");
+    EXPECT_EQ(FileNameFromSourceName("COM1 .x", 255), "COM1_ .x");
+    EXPECT_EQ(FileNameFromSourceName("CONSOLE", 255), "CONSOLE");
+    EXPECT_EQ(FileNameFromSourceName("CONx", 3), "CO_");   // no room after the device part
+    // Nothing left: the caller's fallback, else "Track".
+    EXPECT_EQ(FileNameFromSourceName("..", 255, "Track 03"), "Track 03");
+    EXPECT_EQ(FileNameFromSourceName(" ", 255, "?"), "_");
+    EXPECT_EQ(FileNameFromSourceName("", 255, ". "), "Track");
+    EXPECT_EQ(FileNameFromSourceName("", 0), "");
+    // Shortened on a whole character ("記" is three bytes), trailing blanks and dots again removed.
+    EXPECT_EQ(FileNameFromSourceName("青い海の記憶", 11), "青い海");
+    EXPECT_EQ(FileNameFromSourceName("ab. cd", 4), "ab");
+    for (const char* name : {"AC/DC", "nul.live", "..", "青い海の記憶: 波の音", "CONx"})
+        EXPECT_TRUE(CanBeFileStem(FileNameFromSourceName(name, 6).c_str())) << name;
+}
+
 TEST(Naming, CandidatesAndComparisonIgnoreCase) {
     char out[32];
     Candidate("My Song", ".wav", out, sizeof out);
