@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cdtext.h"
+#include "cdtext_names.h"
 #include "requests.h"
 #include "sense.h"
 #include "toc.h"
@@ -291,6 +292,24 @@ TEST(AkripCdText, EncodedPacksReadBackWithSizeInformationAndCrcs) {
         EXPECT_EQ(back.tracks[k].performer, expected.tracks[k].performer) << k;
         EXPECT_EQ(back.tracks[k].songwriter, expected.tracks[k].songwriter) << k;
     }
+    // The names the program takes: one release, a track's artist only where it differs.
+    DiscNames names;
+    ASSERT_TRUE(NamesFromCdText(back, &names));
+    EXPECT_EQ(names.source, NameSource::kCdText);
+    ASSERT_EQ(names.releases.size(), 1u);
+    const ReleaseNames& release = names.releases[0];
+    EXPECT_EQ(release.album + "|" + release.artist, "Caf\xC3\xA9 Songs|The Band");
+    EXPECT_EQ(release.trackTotal, 3);
+    ASSERT_EQ(release.tracks.size(), 3u);
+    EXPECT_EQ(release.tracks[2].number, 3);
+    EXPECT_EQ(release.tracks[1].songwriter, "J. Writer");
+    EXPECT_EQ(release.tracks[0].artist + "|" + release.tracks[2].artist, "|Guest");
+    CdText nameless;
+    nameless.tracks.resize(2);
+    nameless.tracks[1].performer = "Only a performer";
+    EXPECT_FALSE(NamesFromCdText(nameless, &names));
+    EXPECT_EQ(names.releases.size(), 1u) << "left as it was";
+
     // An answer cut short by the allocation keeps what its whole packs hold.
     ASSERT_TRUE(ParseCdText(answer.data(), 4 + 18 * 2 + 7, &back));
     EXPECT_EQ(back.disc.title, expected.disc.title);
