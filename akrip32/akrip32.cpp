@@ -105,6 +105,17 @@ AKRIP32_API uint32_t __cdecl ReadFullTOC(HCDROM cd, FullToc* toc) {
     });
 }
 
+AKRIP32_API uint32_t __cdecl ReadCDText(HCDROM cd, uint8_t* buffer, uint32_t capacity, uint32_t* bytes) {
+    if (!bytes) return kResultBadRequest;
+    *bytes = 0;
+    if (!buffer || capacity < 4) return kResultBadRequest;
+    std::lock_guard<std::mutex> hold(g_library.lock);
+    OpenDrive* drive = Find(cd);
+    if (!drive) return kResultBadRequest;
+    return drive->isVirtual ? VirtualReadCdText(buffer, capacity, bytes)
+                            : ScsiReadCdText(drive->scsi, buffer, capacity, bytes);
+}
+
 namespace {
 
 // A read into the buffer's data area, with C2 flags into `errors` where it is not null.

@@ -26,12 +26,19 @@
 //                            a byte of frame k as uncorrected, else 0. kResultUnsupported,
 //                            reading nothing, where the drive has no C2 pointers or has
 //                            refused both forms of them (then GetCDFeatures says so).
+//   ReadCDText(cd, buffer, capacity, bytes)
+//                            the disc's CD-Text as the drive answers READ TOC format 5:
+//                            the 4-byte header (its length big-endian) and the 18-byte
+//                            packs, up to `capacity` bytes (at least 4; kCdTextAnswerBytes
+//                            of cdtext.h hold a block), their count in *bytes. kResultOk
+//                            with *bytes 0: the disc has none, or the drive reads none.
+//                            cdtext.h's ParseCdText reads the answer.
 //   CloseCDHandle(cd)        ends the handle; 1, or 0 for a handle that is not open.
 //
-// ReadTOC, ReadFullTOC and ReadCDAudioLBA return kResultOk (1) on success. On failure
+// ReadTOC, ReadFullTOC, ReadCDText and ReadCDAudioLBA return kResultOk (1) on success. On failure
 // ReadCDAudioLBA returns the Result, and the status word of the buffer holds it with
-// the drive's sense (sense.h: StatusResult, StatusSense); ReadTOC and ReadFullTOC
-// return such a status word. Nothing is written beyond a record or beyond the data
+// the drive's sense (sense.h: StatusResult, StatusSense); ReadTOC, ReadFullTOC and
+// ReadCDText return such a status word. Nothing is written beyond a record or beyond the data
 // area's capacity.
 #pragma once
 
@@ -55,4 +62,5 @@ AKRIP32_API uint32_t __cdecl ReadFullTOC(HCDROM cd, akrip::FullToc* toc);
 AKRIP32_API uint32_t __cdecl ReadCDAudioLBA(HCDROM cd, akrip::TransferHeader* buffer);
 AKRIP32_API uint32_t __cdecl GetCDFeatures(HCDROM cd, akrip::DriveFeatures* features);
 AKRIP32_API uint32_t __cdecl ReadCDAudioLBAC2(HCDROM cd, akrip::TransferHeader* buffer, uint8_t* errors);
+AKRIP32_API uint32_t __cdecl ReadCDText(HCDROM cd, uint8_t* buffer, uint32_t capacity, uint32_t* bytes);
 AKRIP32_API int __cdecl CloseCDHandle(HCDROM cd);

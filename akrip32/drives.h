@@ -17,6 +17,10 @@ void DescribeVirtualDrive(DriveRecord* record);
 Result VirtualReadToc(bool msf, Toc* toc);
 Result VirtualReadFullToc(FullToc* toc);
 Result VirtualRead(TransferHeader* request, uint8_t* data);
+// The CD-Text the drive answers for the disc's CUE sheet (READ TOC format 5): up to
+// `capacity` bytes of it into `buffer`, their count in *bytes (left 0 for a disc without
+// text).
+Result VirtualReadCdText(uint8_t* buffer, uint32_t capacity, uint32_t* bytes);
 // Lets go of the disc (its files stay open between the reads of a track) once no handle
 // names the drive.
 void ReleaseVirtualDisc();
@@ -38,6 +42,10 @@ uint32_t ScsiReadFullToc(ScsiDrive* drive, FullToc* toc);
 // With `errors` the read asks for C2 pointers (errors[k]: 1 where frame k has a C2
 // error); kResultUnsupported where the drive has none or refuses them.
 uint32_t ScsiRead(ScsiDrive* drive, TransferHeader* request, uint8_t* data, uint8_t* errors = nullptr);
+// READ TOC format 5 with an allocation of up to `capacity` bytes: the answer into
+// `buffer`, its count in *bytes; kResultOk with *bytes left 0 where the drive refuses the
+// format (ILLEGAL REQUEST: no CD-Text) or answers no whole pack.
+uint32_t ScsiReadCdText(ScsiDrive* drive, uint8_t* buffer, uint32_t capacity, uint32_t* bytes);
 // Asked of the drive at the first call.
 uint32_t ScsiFeatures(ScsiDrive* drive, DriveFeatures* features);
 

@@ -15,10 +15,12 @@
 #include <winioctl.h>
 #include <ntddscsi.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
 
+#include "cdtext.h"
 #include "drives.h"
 #include "drive_features.h"
 #include "sense.h"
@@ -285,6 +287,20 @@ uint32_t ScsiReadFullToc(ScsiDrive* drive, FullToc* toc) {
     if (got && LastSessionStart(drive->bounce, got, &lastStart) && FullTocFromSessionStart(lastStart, toc))
         return kResultOk;
     return refused;
+}
+
+uint32_t ScsiReadCdText(ScsiDrive* drive, uint8_t* buffer, uint32_t capacity, uint32_t* bytes) {
+    uint32_t status = kResultOk;
+    const uint16_t length = static_cast<uint16_t>(std::min<uint32_t>(capacity, 0xFFFF));
+    static_assert(0xFFFF <= kBounceBytes, "any allocation length fits the bounce buffer");
+    uint32_t got = ReadTocFormat(drive, false, 5, length, &status);
+    // A drive that cannot read CD-Text, or a disc without it, is refused as an invalid
+    // field of the command: that is no CD-Text, and so is an answer without a whole pack.
+    if (!got) return StatusSense(status).key == 0x05 ? kResultOk : status;   // ILLEGAL REQUEST
+    if (got < 4 + kCdTextPackBytes) return kResultOk;
+    std::memcpy(buffer, drive->bounce, got);
+    *bytes = got;
+    return kResultOk;
 }
 
 namespace {

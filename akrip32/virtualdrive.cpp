@@ -6,7 +6,8 @@
 // rip under way sees it within two milliseconds, see below), and so does a CUE or BIN
 // written anew under the same name. Frames come straight from the BIN: LBA n
 // is the BIN's n-th sector, less a session gap per session before n's. Audio reads of
-// a data track or of a session gap fail, as on a real drive.
+// a data track or of a session gap fail, as on a real drive. Its CD-Text is the CUE
+// sheet's TITLE, PERFORMER and SONGWRITER, in the packs the emulated drive answers too.
 //
 // While a track is being read, what the drive read of the rig is kept from one read to
 // the next (the view below) and read again only when something tells it changed: a
@@ -352,6 +353,18 @@ Result VirtualReadFullToc(FullToc* toc) {
     if (result == kResultOk)
         result = rig::mmc::TocAnswer(view.disc, 2, true, 0, &answer) ? kResultOk : kResultReadError;
     if (result == kResultOk) std::memcpy(toc->bytes, answer.data(), std::min(answer.size(), sizeof toc->bytes));
+    view.Forget();
+    return result;
+}
+
+Result VirtualReadCdText(uint8_t* buffer, uint32_t capacity, uint32_t* bytes) {
+    View& view = CurrentView();
+    Result result = view.loaded;
+    std::vector<uint8_t> answer;
+    if (result == kResultOk && rig::mmc::TocAnswer(view.disc, 5, false, 0, &answer)) {
+        *bytes = static_cast<uint32_t>(std::min<size_t>(answer.size(), capacity));
+        std::memcpy(buffer, answer.data(), *bytes);
+    }
     view.Forget();
     return result;
 }

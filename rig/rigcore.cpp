@@ -201,6 +201,15 @@ RIGCORE_API void RigReadDrive(RigDrive* drive) {
     snprintf(drive->binPath, sizeof drive->binPath, "%s", cache.disc.binPath.c_str());
 }
 
+RIGCORE_API uint32_t RigReadCdText(uint8_t* answer, uint32_t capacity) {
+    std::vector<uint8_t> packs;
+    std::lock_guard<std::mutex> hold(g_core.lock);
+    if (!answer || !g_core.disc.loaded || !akrip::EncodeCdText(g_core.disc.disc.cdText, &packs)) return 0;
+    const uint32_t bytes = static_cast<uint32_t>(std::min<size_t>(packs.size(), capacity));
+    std::memcpy(answer, packs.data(), bytes);
+    return bytes;
+}
+
 RIGCORE_API void RigSetDoorOpen(int open) {
     HKEY key = nullptr;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, kRigKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) ==

@@ -54,6 +54,10 @@ typedef struct RigPlay {
 // A different disc than before, or an open tray, stops play and puts the position at
 // track 1.
 RIGCORE_API void RigReadDrive(RigDrive* drive);
+// The CD-Text of the disc RigReadDrive last loaded, as READ TOC format 5 answers it (the
+// sheet's TITLE, PERFORMER and SONGWRITER in the packs of akrip::EncodeCdText): up to
+// `capacity` bytes of it into `answer`; how many, 0 without a disc or without text.
+RIGCORE_API uint32_t RigReadCdText(uint8_t* answer, uint32_t capacity);
 
 // Opens or closes the tray (persisted in the registry). Opening stops play.
 RIGCORE_API void RigSetDoorOpen(int open);

@@ -147,6 +147,11 @@ struct Held {
     Held() {
         RigReadDrive(&drive);
         disc = rig::DiscOfDrive(drive);
+        if (drive.discLoaded) {
+            // The sheet's texts come across the rig core's boundary as the packs they make.
+            uint8_t packs[akrip::kCdTextAnswerBytes];
+            akrip::ParseCdText(packs, RigReadCdText(packs, sizeof packs), &disc.cdText);
+        }
         medium.trayOpen = drive.doorOpen != 0;
         medium.disc = drive.discLoaded ? &disc : nullptr;
         medium.identity = std::to_string(drive.discSerial) + ":" + disc.binPath;

@@ -151,8 +151,26 @@ void TrackFrames(uint32_t seed, int track, long firstFrame, long frames, std::ve
     }
 }
 
+namespace {
+
+// The TITLE, PERFORMER and SONGWRITER lines of `entry`, indented by `indent`.
+std::string TextLines(const akrip::CdTextEntry& entry, const char* indent) {
+    std::string lines;
+    const std::pair<const char*, const std::string*> fields[] = {
+        {"TITLE", &entry.title}, {"PERFORMER", &entry.performer}, {"SONGWRITER", &entry.songwriter}};
+    for (const auto& field : fields) {
+        if (field.second->empty()) continue;
+        std::string value = *field.second;
+        std::replace(value.begin(), value.end(), '"', '\'');
+        lines += std::string(indent) + field.first + " \"" + value + "\"\n";
+    }
+    return lines;
+}
+
+}  // namespace
+
 bool WriteDisc(const std::string& cuePath, const std::vector<long>& trackFrames, uint32_t seed,
-               std::string* error, long dataFrames) {
+               std::string* error, long dataFrames, const akrip::CdText* text) {
     auto fail = [error](const std::string& text) {
         if (error) *error = text;
         return false;
@@ -188,7 +206,8 @@ bool WriteDisc(const std::string& cuePath, const std::vector<long>& trackFrames,
     bin.close();
     if (!bin) return fail("cannot write '" + binPath + "'");
 
-    std::string cue = dataFrames > 0 ? "REM SESSION 01\n" : "";
+    std::string cue = text ? TextLines(text->disc, "") : "";
+    if (dataFrames > 0) cue += "REM SESSION 01\n";
     cue += "FILE \"" + binName + "\" BINARY\n";
     long start = 0;
     for (size_t t = 0; t <= trackFrames.size(); ++t) {
@@ -200,6 +219,7 @@ bool WriteDisc(const std::string& cuePath, const std::vector<long>& trackFrames,
         snprintf(lines, sizeof lines, "  TRACK %02d %s\n    INDEX 01 %02d:%02d:%02d\n", static_cast<int>(t + 1),
                  data ? "MODE1/2352" : "AUDIO", msf.m, msf.s, msf.f);
         cue += lines;
+        if (text && t < text->tracks.size()) cue += TextLines(text->tracks[t], "    ");
         if (!data) start += trackFrames[t];
     }
     std::ofstream out(cuePath, std::ios::binary | std::ios::trunc);

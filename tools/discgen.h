@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "cdtext.h"
+
 namespace discgen {
 
 // The 16-bit stereo sample pair at `frameInTrack`, pair `pair` (0..587) of track
@@ -22,10 +24,13 @@ void TrackFrames(uint32_t seed, int track, long firstFrame, long frames, std::ve
 // `trackFrames[k]` is the length of track k + 1 in frames (each at least 1). With
 // `dataFrames` above 0 the disc is a CD-Extra: after the audio tracks, in a second
 // session, one data track (MODE1/2352) of that many sectors, empty but for their sync
-// pattern and header. Returns false with a reason in *error when a file cannot be
-// written.
+// pattern and header. With `text`, the sheet names the disc and its tracks: TITLE,
+// PERFORMER and SONGWRITER lines for each text that is not empty, the disc's before
+// FILE, a track's after its TRACK line (text.tracks[k] for track k + 1; its bytes as
+// they are, a double quote written as a single one). Returns false with a reason in
+// *error when a file cannot be written.
 bool WriteDisc(const std::string& cuePath, const std::vector<long>& trackFrames, uint32_t seed,
-               std::string* error, long dataFrames = 0);
+               std::string* error, long dataFrames = 0, const akrip::CdText* text = nullptr);
 
 // Writes `wavPath` as a canonical CD-format WAV file (44-byte header) holding the
 // first `frames` frames of track 1 of a disc made with `seed`: music-like sound for

@@ -14,6 +14,7 @@ struct TrackNames {
     int number = 0;              // the track's number on the disc
     std::string title;
     std::string artist;          // empty: the release's artist
+    std::string songwriter;      // where the source names one (CD-Text), or empty
     std::string recordingId;     // MusicBrainz recording id, where known
 };
 

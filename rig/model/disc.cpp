@@ -110,6 +110,45 @@ std::string ResolveBin(const std::string& cueDir, const std::string& name) {
     return path + rel;
 }
 
+// Whether `text` is well-formed UTF-8.
+bool IsUtf8(const std::string& text) {
+    for (size_t i = 0; i < text.size();) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        size_t extra = c < 0x80 ? 0 : c >= 0xC2 && c < 0xE0 ? 1 : c >= 0xE0 && c < 0xF0 ? 2 : c >= 0xF0 && c < 0xF5 ? 3 : 9;
+        if (extra == 9 || i + extra >= text.size()) return false;
+        uint32_t point = extra ? c & (0x3F >> extra) : c;
+        for (size_t k = 1; k <= extra; ++k) {
+            unsigned char next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            point = point << 6 | (next & 0x3F);
+        }
+        if ((extra == 2 && (point < 0x800 || (point >= 0xD800 && point <= 0xDFFF))) ||
+            (extra == 3 && (point < 0x10000 || point > 0x10FFFF)))
+            return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+// The text of a TITLE, PERFORMER or SONGWRITER line (unquoted words joined by a blank),
+// in UTF-8: a sheet written in ISO-8859-1 has its characters converted.
+std::string SheetText(const std::vector<std::string>& w) {
+    std::string text;
+    for (size_t k = 1; k < w.size(); ++k) text += (k > 1 ? " " : "") + w[k];
+    if (IsUtf8(text)) return text;
+    std::string utf8;
+    for (char ch : text) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        if (c < 0x80) {
+            utf8 += ch;
+        } else {
+            utf8 += static_cast<char>(0xC0 | c >> 6);
+            utf8 += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return utf8;
+}
+
 struct CueState {
     bool haveFile = false;
     std::string fileName;
@@ -145,8 +184,13 @@ bool ParseCueLine(const std::vector<std::string>& w, int line, CueState* st, Dis
                   std::string* error) {
     const std::string key = Upper(w[0]);
     if (key == "REM" && w.size() >= 2 && Upper(w[1]) == "SESSION") return ParseSession(w, line, st, error);
-    if (key == "REM" || key == "TITLE" || key == "PERFORMER" || key == "SONGWRITER" ||
-        key == "CATALOG" || key == "CDTEXTFILE" || key == "FLAGS" || key == "ISRC")
+    if (key == "TITLE" || key == "PERFORMER" || key == "SONGWRITER") {
+        akrip::CdTextEntry& entry = st->track == 0 ? disc->cdText.disc : disc->cdText.tracks.back();
+        std::string& field = key == "TITLE" ? entry.title : key == "PERFORMER" ? entry.performer : entry.songwriter;
+        field = SheetText(w);
+        return true;
+    }
+    if (key == "REM" || key == "CATALOG" || key == "CDTEXTFILE" || key == "FLAGS" || key == "ISRC")
         return true;
     if (key == "FILE") {
         if (st->haveFile) return Fail(error, "more than one FILE: only one BIN per disc is supported", line);
@@ -174,6 +218,7 @@ bool ParseCueLine(const std::vector<std::string>& w, int line, CueState* st, Dis
         st->sessionHasTrack = true;
         disc->dataTracks.push_back(type != "AUDIO");
         disc->sessions.push_back(st->session);
+        disc->cdText.tracks.emplace_back();
         return true;
     }
     if (key == "INDEX") {

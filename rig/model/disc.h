@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "cdtext.h"
+
 namespace rig {
 
 constexpr int kFramesPerSecond = 75;
@@ -26,6 +28,10 @@ struct Disc {
     std::vector<bool> dataTracks;   // track k is a data track (MODE1/2352) at [k - 1]; none listed: audio
     std::vector<int> sessions;      // session of track k (from 1) at [k - 1]; none listed: session 1
     long leadout = 0;               // first LBA after the last frame (BIN frames and the session gaps)
+    // The sheet's TITLE, PERFORMER and SONGWRITER: those before the first TRACK the
+    // disc's, the others their track's (one entry per track), in UTF-8. The drives
+    // answer them as the disc's CD-Text.
+    akrip::CdText cdText;
 
     int TrackCount() const { return static_cast<int>(trackStarts.size()); }
     bool IsData(int track) const {
@@ -40,8 +46,9 @@ struct Disc {
 // trailing separator, Windows or POSIX style) and resolves the FILE name. Only the
 // binary form is accepted: one FILE "x" BINARY, TRACK nn AUDIO or MODE1/2352 (a data
 // track) in ascending order from 01, INDEX 01 mm:ss:ff, and REM SESSION nn before the
-// first track of each session, numbered from 01 (INDEX 00, other REM lines, TITLE,
-// PERFORMER, FLAGS, PREGAP and other known lines are tolerated). INDEX positions are
+// first track of each session, numbered from 01 (INDEX 00, other REM lines, FLAGS,
+// PREGAP and other known lines are tolerated). TITLE, PERFORMER and SONGWRITER are kept
+// in disc->cdText: text that is not UTF-8 is taken as ISO-8859-1. INDEX positions are
 // BIN positions; a track of session s lies (s - 1) session gaps further on the disc.
 // Leaves disc->leadout at 0: the BIN's size decides it. Returns false with a one-line
 // reason in *error.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cdtext.h"
 #include "toc.h"
 
 namespace rig {
@@ -202,7 +203,7 @@ std::vector<uint8_t> ConfigurationAnswer(const Capabilities& caps, int requestTy
         {0x0001, 0, true, true, {0, 0, 0, 2, 0, 0, 0, 0}},                                // core: ATAPI
         {0x0003, 0, true, true, {static_cast<uint8_t>(0x20 | 0x08 | 0x01 | (caps.locked ? 0x04 : 0)), 0, 0, 0}},
         {0x0010, 0, false, medium, {0, 0, 0x08, 0, 0, 1, 0, 0}},                          // random readable, 2 KB
-        {0x001E, 2, false, medium, {static_cast<uint8_t>(c2 ? 0x02 : 0x00), 0, 0, 0}},    // CD Read: C2, no CD-Text
+        {0x001E, 2, false, medium, {static_cast<uint8_t>(c2 ? 0x03 : 0x01), 0, 0, 0}},    // CD Read: C2, CD-Text
     };
     std::vector<uint8_t> answer(8, 0);
     answer[7] = medium ? 0x08 : 0x00;   // current profile
@@ -262,6 +263,7 @@ bool TocAnswer(const Disc& disc, int format, bool msf, int number, std::vector<u
     case 0: return FormatZero(disc, msf, number, answer);
     case 1: return FormatOne(disc, msf, answer);
     case 2: return FormatTwo(disc, answer);
+    case 5: return akrip::EncodeCdText(disc.cdText, answer);
     default: return false;
     }
 }

@@ -1,5 +1,5 @@
 // The emulated CD drive's answers to MMC commands, byte for byte as an MMC-5 drive
-// gives them: INQUIRY, READ TOC formats 0, 1 and 2, GET CONFIGURATION, MODE SENSE page
+// gives them: INQUIRY, READ TOC formats 0, 1, 2 and 5, GET CONFIGURATION, MODE SENSE page
 // 2Ah, READ CAPACITY, the fixed-format sense data of a CHECK CONDITION, the fields of
 // a READ CD request, and the answers of the CD-ROM class driver's requests that
 // Windows' MCI CD driver sends (its table of contents and Q channel). Plain C++: the
@@ -100,7 +100,7 @@ struct Capabilities {
 std::vector<uint8_t> InquiryAnswer(const Identity& identity);
 // GET CONFIGURATION: `requestType` 0 (all features from `start` on), 1 (the current
 // ones from `start` on) or 2 (the feature `start` alone). The profile is CD-ROM while a
-// medium is present; the CD Read feature tells C2 and CD-Text (the rig has none).
+// medium is present; the CD Read feature tells C2 and that the drive reads CD-Text.
 std::vector<uint8_t> ConfigurationAnswer(const Capabilities& caps, int requestType, uint16_t start);
 // MODE SENSE of page 2Ah (or of all pages, 3Fh); `pageControl` 1 asks what is
 // changeable (nothing). False for another page.
@@ -111,8 +111,9 @@ std::vector<uint8_t> CapacityAnswer(const Disc& disc);
 // READ TOC. `format` 0: the tracks from `number` on (0 or 1: all; 0xAA: the lead-out
 // alone) and the lead-out, LBA or MSF; control nibble 4 on data tracks. 1: the first
 // track of the last session. 2: the full TOC, per session its points A0, A1 and A2
-// (its first and last track, its lead-out) and its tracks, in MSF. False for another
-// format or a track number past the last.
+// (its first and last track, its lead-out) and its tracks, in MSF. 5: the CD-Text
+// packs of the disc's texts (akrip::EncodeCdText). False for another format, a track
+// number past the last, or format 5 of a disc without text.
 bool TocAnswer(const Disc& disc, int format, bool msf, int number, std::vector<uint8_t>* answer);
 // The lead-out of session `session`: where its last track ends.
 long SessionLeadout(const Disc& disc, int session);

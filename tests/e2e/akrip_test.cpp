@@ -3,7 +3,8 @@
 // are the BIN's bytes, and the rig's state (bad sectors, tray, disc, the key itself)
 // read afresh at every call. Then the rig's emulated drive, met as a real drive through
 // SCSI pass-through: its name, its tables of contents against cd-info's on the image,
-// its read offset, and the sense of its faults as the library carries them. The
+// its read offset, and the sense of its faults as the library carries them. Both give
+// the CD-Text of the disc's sheet. The
 // records are handled as plain bytes here, so their layout is checked too.
 #include <windows.h>
 
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "cdinfo_rows.h"
+#include "cdtext.h"
 #include "disc.h"
 #include "discgen.h"
 #include "harness.h"
@@ -33,6 +35,7 @@ struct Library {
     uint32_t(__cdecl* readToc)(uint32_t, uint8_t*) = nullptr;
     uint32_t(__cdecl* readFullToc)(uint32_t, uint8_t*) = nullptr;
     uint32_t(__cdecl* readCdAudioLba)(uint32_t, uint8_t*) = nullptr;
+    uint32_t(__cdecl* readCdText)(uint32_t, uint8_t*, uint32_t, uint32_t*) = nullptr;
     int(__cdecl* closeCdHandle)(uint32_t) = nullptr;
 };
 
@@ -59,6 +62,7 @@ protected:
         ASSERT_TRUE(Bind(lib_.module, "ReadTOC", &lib_.readToc));
         ASSERT_TRUE(Bind(lib_.module, "ReadFullTOC", &lib_.readFullToc));
         ASSERT_TRUE(Bind(lib_.module, "ReadCDAudioLBA", &lib_.readCdAudioLba));
+        ASSERT_TRUE(Bind(lib_.module, "ReadCDText", &lib_.readCdText));
         ASSERT_TRUE(Bind(lib_.module, "CloseCDHandle", &lib_.closeCdHandle));
     }
     void TearDown() override {
@@ -66,11 +70,12 @@ protected:
         rigstate::Reset();
     }
 
-    // Writes a disc into the scratch folder (a CD-Extra with `dataFrames` of data) and
-    // puts it into the drive; its model.
-    rig::Disc Insert(const std::vector<long>& frames, const std::string& name = "disc", long dataFrames = 0) {
+    // Writes a disc into the scratch folder (a CD-Extra with `dataFrames` of data, its
+    // sheet naming what `text` names) and puts it into the drive; its model.
+    rig::Disc Insert(const std::vector<long>& frames, const std::string& name = "disc", long dataFrames = 0,
+                     const akrip::CdText* text = nullptr) {
         std::string cue = harness::JoinPath(dir_, name + ".cue"), error;
-        EXPECT_TRUE(discgen::WriteDisc(cue, frames, kSeed, &error, dataFrames)) << error;
+        EXPECT_TRUE(discgen::WriteDisc(cue, frames, kSeed, &error, dataFrames, text)) << error;
         rig::Disc disc;
         EXPECT_TRUE(rig::LoadDisc(cue, &disc, &error)) << error;
         rigstate::SetDisc(cue);
@@ -118,6 +123,43 @@ protected:
         return result;
     }
 
+    // The drive's CD-Text through a buffer of `capacity` bytes (16 guard bytes after it
+    // must stay), read by the program's parser; the result, the bytes in *bytes.
+    uint32_t ReadText(uint32_t cd, akrip::CdText* text, uint32_t* bytes, uint32_t capacity = akrip::kCdTextAnswerBytes) {
+        std::vector<uint8_t> buffer(capacity + 16, 0xCC);
+        *bytes = 0xFFFF;
+        uint32_t result = lib_.readCdText(cd, buffer.data(), capacity, bytes);
+        for (size_t i = capacity; i < buffer.size(); ++i)
+            if (buffer[i] != 0xCC) {
+                ADD_FAILURE() << "the CD-Text overran its buffer";
+                break;
+            }
+        *text = akrip::CdText();
+        if (result == kOk && *bytes <= capacity) akrip::ParseCdText(buffer.data(), *bytes, text);
+        return result;
+    }
+    // The texts of a named disc: UTF-8 in its sheet, and a repeated performer.
+    static akrip::CdText SheetText() {
+        akrip::CdText text;
+        text.disc = {"Gr\xC3\xBC\xC3\x9F Gott", "Die Band", ""};
+        text.tracks = {{"Erster Titel", "Die Band", "Ann Composer"}, {"\xE6\x9D\xB1\xE4\xBA\xAC", "Die Band", ""},
+                       {"Third and a title long enough for several packs", "Guest", "Ann Composer"}};
+        return text;
+    }
+    // What the packs carry of SheetText(): characters beyond ISO-8859-1 as '?'.
+    static void ExpectSheetText(const akrip::CdText& text, size_t tracks) {
+        akrip::CdText sheet = SheetText();
+        sheet.tracks[1].title = "??";
+        EXPECT_EQ(text.disc.title, sheet.disc.title);
+        EXPECT_EQ(text.disc.performer, sheet.disc.performer);
+        ASSERT_EQ(text.tracks.size(), tracks);
+        for (size_t k = 0; k < sheet.tracks.size(); ++k) {
+            EXPECT_EQ(text.tracks[k].title, sheet.tracks[k].title) << k;
+            EXPECT_EQ(text.tracks[k].performer, sheet.tracks[k].performer) << k;
+            EXPECT_EQ(text.tracks[k].songwriter, sheet.tracks[k].songwriter) << k;
+        }
+    }
+
     std::string Bin(long first, long frames) {
         std::string bin;
         EXPECT_TRUE(harness::ReadFile(harness::JoinPath(dir_, "disc.bin"), &bin));
@@ -136,8 +178,9 @@ protected:
     std::string dir_;
 };
 
-TEST_F(AkripLibrary, ListsTheVirtualDriveFirstAndReadsTheDiscsToc) {
-    rig::Disc disc = Insert({100, 131, 60});
+TEST_F(AkripLibrary, ListsTheVirtualDriveFirstAndReadsTheDiscsTocAndCdText) {
+    const akrip::CdText sheet = SheetText();
+    rig::Disc disc = Insert({100, 131, 60}, "disc", 0, &sheet);
     std::vector<uint8_t> list = DriveList();
     ASSERT_GE(list[1], 1);
     uint32_t cd = Handle(list);
@@ -164,6 +207,21 @@ TEST_F(AkripLibrary, ListsTheVirtualDriveFirstAndReadsTheDiscsToc) {
     EXPECT_EQ(toc[4 + 8 * 3 + 2], 0xAA);
     EXPECT_EQ(BigEndian(&toc[8 * 4]), static_cast<uint32_t>(disc.leadout));
     EXPECT_EQ(disc.leadout, 291);
+
+    // The sheet's texts as CD-Text; an answer cut to the buffer; none for a sheet without.
+    akrip::CdText text;
+    uint32_t bytes = 0;
+    ASSERT_EQ(ReadText(cd, &text, &bytes), kOk);
+    ExpectSheetText(text, 3);
+    uint32_t whole = bytes;
+    ASSERT_EQ(ReadText(cd, &text, &bytes, 4 + 18 * 3), kOk);
+    EXPECT_EQ(bytes, 4u + 18 * 3);
+    EXPECT_LT(bytes, whole);
+    EXPECT_EQ(text.disc.title, sheet.disc.title) << "the first packs hold the disc's title";
+    EXPECT_EQ(ReadText(cd, &text, &bytes, 3), kBadRequest);
+    Insert({100, 131, 60});
+    ASSERT_EQ(ReadText(cd, &text, &bytes), kOk);
+    EXPECT_EQ(bytes, 0u);
 
     EXPECT_NE(lib_.readToc(cd + 1000, toc), kOk) << "a handle that was never given";
     EXPECT_EQ(lib_.closeCdHandle(cd), 1);
@@ -307,8 +365,9 @@ protected:
 // track of a CD-Extra lies a session gap further on the disc than in the BIN), and its
 // full table of contents ends the first session there; its read offset shifts what it
 // delivers.
-TEST_F(EmulatedDrive, IsARealDriveWithTheImagesTocAndItsOwnReadOffset) {
-    Insert({100, 131}, "disc", 40);
+TEST_F(EmulatedDrive, IsARealDriveWithTheImagesTocCdTextAndItsOwnReadOffset) {
+    const akrip::CdText sheet = SheetText();
+    Insert({100, 131}, "disc", 40, &sheet);
     rigstate::SetString("DriveInquiry", "QUORREL, TEST DRIVE, 2.5");
     std::vector<uint8_t> list = DriveList();
     ASSERT_EQ(list[1], 1) << "the virtual drive is listed beside the emulated one";
@@ -350,6 +409,10 @@ TEST_F(EmulatedDrive, IsARealDriveWithTheImagesTocAndItsOwnReadOffset) {
             EXPECT_EQ(leadout, full[at] == 1 ? rows[2].lsn : rows[3].lsn + 11400) << "session " << int(full[at]);
         }
     EXPECT_EQ(sessions, 2);
+    akrip::CdText text;
+    uint32_t bytes = 0;
+    ASSERT_EQ(ReadText(cd, &text, &bytes), kOk);
+    ExpectSheetText(text, 3);
 
     // +6 samples: the drive delivers each sample 6 places early, silence before the disc.
     rigstate::SetNumber("DriveReadOffset", 6);
@@ -388,6 +451,10 @@ TEST_F(EmulatedDrive, SenseFaultsReachTheCallerAsTheyShould) {
     ASSERT_EQ(lib_.readToc(cd, toc), kOk);
     EXPECT_EQ(BigEndian(&toc[24]), 125u) << "the new disc's lead-out";
     EXPECT_EQ(Read(cd, 0, 26, &data), kOk);
+    akrip::CdText text;
+    uint32_t bytes = 0;
+    EXPECT_EQ(ReadText(cd, &text, &bytes), kOk) << "a disc without CD-Text is refused by the drive: none";
+    EXPECT_EQ(bytes, 0u);
 
     Insert({100, 131, 60});
     ASSERT_EQ(lib_.readToc(cd, toc), kOk);

@@ -1,12 +1,15 @@
 // The extraction library's plain decisions: the table of contents it builds from a
 // disc (and the rip reads back), its fault-injection ranges, and the checks that keep
-// a read inside the disc and inside the caller's buffer.
+// a read inside the disc and inside the caller's buffer; and the CD-Text packs it
+// reads and the rig's drives answer.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
+#include "cdtext.h"
+#include "cdtext_names.h"
 #include "requests.h"
 #include "sense.h"
 #include "toc.h"
@@ -226,6 +229,143 @@ TEST(AkripRequests, ReadsStayOnTheDiscAndInsideTheBuffer) {
     EXPECT_EQ(CheckRead(request, 300), kResultBadRequest);
     request.capacity = 27 * kFrameBytes;
     EXPECT_EQ(CheckRead(request, 300), kResultOk);
+}
+
+}  // namespace
+}  // namespace akrip
+
+namespace akrip {
+namespace {
+
+CdText SampleText() {
+    CdText text;
+    text.disc = {"Caf\xC3\xA9 Songs", "The Band", ""};
+    text.tracks = {{"Opening", "The Band", ""},
+                   {"A title that runs well past one pack and the position's cap", "The Band", "J. Writer"},
+                   {"\xE6\x9D\xB1 East", "Guest", "J. Writer"}};
+    return text;
+}
+
+const uint8_t* PackAt(const std::vector<uint8_t>& answer, size_t k) { return answer.data() + 4 + 18 * k; }
+
+// What the encoder writes the parser reads back: texts across packs, the repeat of the
+// previous track's string, ISO-8859-1 and a character beyond it; and the packs' fields.
+TEST(AkripCdText, EncodedPacksReadBackWithSizeInformationAndCrcs) {
+    // The CRC of a pack as Python's binascii.crc_hqx(pack[:16], 0) ^ 0xFFFF gives it.
+    const uint8_t known[18] = {0x80, 0, 0, 0, 'H', 'e', 'l', 'l', 'o', ' ', 'W', 'o', 'r', 'l', 'd', '!'};
+    EXPECT_EQ(CdTextCrc(known), 0xFB5D);
+
+    std::vector<uint8_t> answer;
+    ASSERT_TRUE(EncodeCdText(SampleText(), &answer));
+    ASSERT_EQ((answer.size() - 4) % 18, 0u);
+    const size_t packs = (answer.size() - 4) / 18;
+    EXPECT_EQ(answer[0] << 8 | answer[1], static_cast<int>(answer.size() - 2));
+    std::string songwriters;   // the text bytes of the songwriter packs, in order
+    uint8_t sequence = 0;
+    for (size_t k = 0; k < packs; ++k, ++sequence) {
+        const uint8_t* pack = PackAt(answer, k);
+        EXPECT_EQ(pack[2], sequence);
+        EXPECT_EQ(pack[16] << 8 | pack[17], CdTextCrc(pack)) << k;
+        if (pack[0] == 0x82) songwriters.append(reinterpret_cast<const char*>(pack) + 4, 12);
+    }
+    EXPECT_EQ(songwriters.substr(0, 16), std::string("\0\0J. Writer\0\t\0\0", 16)) << "track 3 repeats track 2";
+    const uint8_t* info = PackAt(answer, packs - 3);
+    EXPECT_EQ(std::vector<uint8_t>(info, info + 7), (std::vector<uint8_t>{0x8F, 0, static_cast<uint8_t>(packs - 3), 0, 0x00, 1, 3}));
+    EXPECT_EQ(PackAt(answer, packs - 2)[4 + 8], packs - 1) << "block 0's last sequence number";
+    EXPECT_EQ(PackAt(answer, packs - 1)[4 + 4], 0x09) << "English";
+    // The long title begins in the second title pack, after 5 bytes of it: the packs
+    // that begin inside it count its characters before them, capped at 15.
+    std::vector<int> positions;
+    for (size_t k = 0; k < packs; ++k)
+        if (PackAt(answer, k)[0] == 0x80 && PackAt(answer, k)[1] == 2) positions.push_back(PackAt(answer, k)[3]);
+    EXPECT_EQ(positions, (std::vector<int>{5, 15, 15, 15, 15}));
+
+    CdText back;
+    ASSERT_TRUE(ParseCdText(answer.data(), answer.size(), &back));
+    CdText expected = SampleText();
+    expected.tracks[2].title = "? East";
+    EXPECT_EQ(back.disc.title, expected.disc.title);
+    EXPECT_EQ(back.disc.performer, expected.disc.performer);
+    ASSERT_EQ(back.tracks.size(), 3u);
+    for (size_t k = 0; k < 3; ++k) {
+        EXPECT_EQ(back.tracks[k].title, expected.tracks[k].title) << k;
+        EXPECT_EQ(back.tracks[k].performer, expected.tracks[k].performer) << k;
+        EXPECT_EQ(back.tracks[k].songwriter, expected.tracks[k].songwriter) << k;
+    }
+    // The names the program takes: one release, a track's artist only where it differs.
+    DiscNames names;
+    ASSERT_TRUE(NamesFromCdText(back, &names));
+    EXPECT_EQ(names.source, NameSource::kCdText);
+    ASSERT_EQ(names.releases.size(), 1u);
+    const ReleaseNames& release = names.releases[0];
+    EXPECT_EQ(release.album + "|" + release.artist, "Caf\xC3\xA9 Songs|The Band");
+    EXPECT_EQ(release.trackTotal, 3);
+    ASSERT_EQ(release.tracks.size(), 3u);
+    EXPECT_EQ(release.tracks[2].number, 3);
+    EXPECT_EQ(release.tracks[1].songwriter, "J. Writer");
+    EXPECT_EQ(release.tracks[0].artist + "|" + release.tracks[2].artist, "|Guest");
+    CdText nameless;
+    nameless.tracks.resize(2);
+    nameless.tracks[1].performer = "Only a performer";
+    EXPECT_FALSE(NamesFromCdText(nameless, &names));
+    EXPECT_EQ(names.releases.size(), 1u) << "left as it was";
+
+    // An answer cut short by the allocation keeps what its whole packs hold.
+    ASSERT_TRUE(ParseCdText(answer.data(), 4 + 18 * 2 + 7, &back));
+    EXPECT_EQ(back.disc.title, expected.disc.title);
+    EXPECT_EQ(back.tracks[0].title, "Opening");
+    EXPECT_EQ(back.tracks[1].title, "") << "its string was cut";
+}
+
+// A pack with a wrong CRC loses the strings it held part of, and no other; a lost
+// string leaves the TAB that repeats it without a value; other blocks, double-byte
+// codes and answers without a usable pack give nothing.
+TEST(AkripCdText, DamagedPacksLoseOnlyTheirStrings) {
+    std::vector<uint8_t> answer;
+    ASSERT_TRUE(EncodeCdText(SampleText(), &answer));
+    const size_t packs = (answer.size() - 4) / 18;
+    auto find = [&](uint8_t type, const char* text) {
+        for (size_t k = 0; k < packs; ++k)
+            if (PackAt(answer, k)[0] == type &&
+                std::string(reinterpret_cast<const char*>(PackAt(answer, k)) + 4, 12).find(text) != std::string::npos)
+                return 4 + 18 * k;
+        return size_t{0};
+    };
+    std::vector<uint8_t> damaged = answer;
+    damaged[find(0x80, "past") + 10] ^= 0x20;    // inside the long title
+    damaged[find(0x82, "Writer") + 5] ^= 0x01;   // track 2's songwriter, which track 3 repeats
+    CdText back;
+    ASSERT_TRUE(ParseCdText(damaged.data(), damaged.size(), &back));
+    EXPECT_EQ(back.disc.title, "Caf\xC3\xA9 Songs");
+    EXPECT_EQ(back.tracks[0].title, "Opening");
+    EXPECT_EQ(back.tracks[1].title, "");
+    EXPECT_EQ(back.tracks[2].title, "? East");
+    EXPECT_EQ(back.tracks[1].songwriter, "");
+    EXPECT_EQ(back.tracks[2].songwriter, "");
+    EXPECT_EQ(back.tracks[2].performer, "Guest");
+
+    std::vector<uint8_t> other = answer, jis = answer;
+    for (size_t k = 0; k < packs; ++k) {
+        uint8_t* pack = other.data() + 4 + 18 * k;
+        pack[3] |= 0x10;   // block 1
+        pack[16] = static_cast<uint8_t>(CdTextCrc(pack) >> 8);
+        pack[17] = static_cast<uint8_t>(CdTextCrc(pack));
+    }
+    EXPECT_FALSE(ParseCdText(other.data(), other.size(), &back)) << "a second language only";
+    uint8_t* info = jis.data() + 4 + 18 * (packs - 3);
+    info[4] = 0x80;   // MS-JIS
+    info[16] = static_cast<uint8_t>(CdTextCrc(info) >> 8);
+    info[17] = static_cast<uint8_t>(CdTextCrc(info));
+    EXPECT_FALSE(ParseCdText(jis.data(), jis.size(), &back));
+    EXPECT_TRUE(back.tracks.empty());
+    EXPECT_FALSE(ParseCdText(answer.data(), 4 + 17, &back)) << "no whole pack";
+
+    CdText none;
+    none.tracks.resize(2);
+    EXPECT_FALSE(EncodeCdText(none, &answer));
+    CdText long_ = SampleText();
+    long_.disc.title.assign(256 * 12, 'x');
+    EXPECT_FALSE(EncodeCdText(long_, &answer)) << "more than a block's 256 packs";
 }
 
 }  // namespace

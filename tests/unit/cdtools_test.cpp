@@ -1,5 +1,6 @@
 // Cross-check of the disc images against libcdio's tools: cd-info must see the
-// tracks the disc model sees, and cd-paranoia must rip exactly the BIN's bytes. And of
+// tracks the disc model sees and the CD-Text its sheet gives, and cd-paranoia must
+// rip exactly the BIN's bytes. And of
 // the rip's checksums and disc ids against whipper's AccurateRip module and table code
 // and Python's zlib. The tools are part of the set-up (./dev installs them): missing
 // tools fail.
@@ -15,9 +16,11 @@
 #include <vector>
 
 #include "accuraterip.h"
+#include "cdtext.h"
 #include "cdinfo_rows.h"
 #include "checksums.h"
 #include "disc.h"
+#include "discgen.h"
 #include "toc.h"
 #include "wavwriter.h"
 
@@ -102,6 +105,64 @@ TEST_F(CdTools, CdInfoListsTheTracksTheModelSees) {
         }
         EXPECT_EQ(info.output.find("CD-Plus/Extra") != std::string::npos, disc.IsData(disc.TrackCount()))
             << info.output;
+    }
+}
+
+// cd-info's CD-Text of a sheet ("CD-TEXT for Disc:" or "CD-TEXT for Track  2:", then
+// "\tTITLE: text" lines), the first language's.
+akrip::CdText CdInfoText(const std::string& output, size_t tracks) {
+    akrip::CdText text;
+    text.tracks.resize(tracks);
+    akrip::CdTextEntry* entry = nullptr;
+    size_t pos = 0;
+    while (pos < output.size()) {
+        size_t end = output.find('\n', pos);
+        if (end == std::string::npos) end = output.size();
+        std::string line = output.substr(pos, end - pos);
+        pos = end + 1;
+        unsigned track = 0;
+        if (line == "CD-TEXT for Disc:") entry = &text.disc;
+        else if (sscanf(line.c_str(), "CD-TEXT for Track %u:", &track) == 1)
+            entry = track >= 1 && track <= tracks ? &text.tracks[track - 1] : nullptr;
+        else if (line.rfind("Language 1", 0) == 0) break;
+        else if (entry && line.rfind("\tTITLE: ", 0) == 0) entry->title = line.substr(8);
+        else if (entry && line.rfind("\tPERFORMER: ", 0) == 0) entry->performer = line.substr(12);
+        else if (entry && line.rfind("\tSONGWRITER: ", 0) == 0) entry->songwriter = line.substr(13);
+    }
+    return text;
+}
+
+// The texts of a sheet in ISO-8859-1, as libcdio reads them from the sheet, are what
+// our packs of the same sheet read back as: the disc model keeps them, the encoder
+// writes them, the parser reads them (a repeated performer goes as a TAB).
+TEST_F(CdTools, CdInfoReadsTheSheetsCdTextAsOurPacksCarryIt) {
+    akrip::CdText sheet;
+    sheet.disc = {"Caf\xE9 del Mar", "The \xC5ngstr\xF6m Band", ""};
+    sheet.tracks = {{"Opening", "The \xC5ngstr\xF6m Band", "J. Writer"},
+                    {"A title long enough to run across several packs of twelve", "The \xC5ngstr\xF6m Band", ""},
+                    {"", "", ""},
+                    {"Last", "Guest", "J. Writer"}};
+    const std::string cue = dir_ + "named.cue";
+    std::string error;
+    ASSERT_TRUE(discgen::WriteDisc(cue, {300, 200, 100, 150}, 5, &error, 0, &sheet)) << error;
+    CommandResult info = RunCommand(cdinfo::Command(Quoted(cue)));
+    ASSERT_EQ(info.exitCode, 0) << info.output;
+    akrip::CdText theirs = CdInfoText(info.output, sheet.tracks.size());
+    ASSERT_EQ(theirs.disc.title, "Caf\xC3\xA9 del Mar") << info.output;
+
+    rig::Disc disc;
+    ASSERT_TRUE(rig::LoadDisc(cue, &disc, &error)) << error;
+    std::vector<uint8_t> packs;
+    ASSERT_TRUE(akrip::EncodeCdText(disc.cdText, &packs));
+    akrip::CdText ours;
+    ASSERT_TRUE(akrip::ParseCdText(packs.data(), packs.size(), &ours));
+    EXPECT_EQ(ours.disc.title, theirs.disc.title);
+    EXPECT_EQ(ours.disc.performer, theirs.disc.performer);
+    ASSERT_EQ(ours.tracks.size(), theirs.tracks.size());
+    for (size_t k = 0; k < ours.tracks.size(); ++k) {
+        EXPECT_EQ(ours.tracks[k].title, theirs.tracks[k].title) << "track " << k + 1;
+        EXPECT_EQ(ours.tracks[k].performer, theirs.tracks[k].performer) << "track " << k + 1;
+        EXPECT_EQ(ours.tracks[k].songwriter, theirs.tracks[k].songwriter) << "track " << k + 1;
     }
 }
 

@@ -81,8 +81,8 @@ TEST(Mmc, AnswersInquiryConfigurationAndModeSenseAsTheDriveIs) {
     ASSERT_EQ(cdRead.size(), 8u + 8u);
     EXPECT_EQ(cdRead[7], 0x08) << "CD-ROM profile";
     EXPECT_EQ(std::vector<uint8_t>(cdRead.begin() + 8, cdRead.end()),
-              (std::vector<uint8_t>{0x00, 0x1E, 0x09, 4, 0x02, 0, 0, 0}))
-        << "version 2, current; C2, no CD-Text";
+              (std::vector<uint8_t>{0x00, 0x1E, 0x09, 4, 0x03, 0, 0, 0}))
+        << "version 2, current; C2, CD-Text";
     caps.mediumPresent = false;
     caps.c2 = mmc::C2Support::kNone;
     std::vector<uint8_t> current = mmc::ConfigurationAnswer(caps, 1, 0);
