@@ -62,7 +62,8 @@ void RunConversion(HWND hwnd, const char* typed) {
     EnableControls(off, false);
     UpdateWindow(g_app.songName);
     KillTimer(hwnd, kTimerDrivePoll);
-    bool converted = ConvertWavToMp3(hwnd, g_engine.currentFileName);
+    mp3::Mp3Tag tag = TagOfFileName(g_engine.currentFileName);   // a chosen file names only its title
+    bool converted = ConvertWavToMp3(hwnd, g_engine.currentFileName, &tag);
     SetCursor(LoadCursor(nullptr, IDC_ARROW));
     EnableControl(IDC_MAIN_SONGNAME, true);
     EnableControl(IDC_MAIN_EXIT, true);

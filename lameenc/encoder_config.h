@@ -1,6 +1,17 @@
 // The encoder library's plain decisions: the 27-byte configuration record a caller
-// hands to beInitStream, what the library accepts of it, and the sizes it reports.
-// No windows.h and no LAME here, so the rules are tested natively.
+// hands to beInitStream, what the library accepts of it, and the sizes it reports (the
+// tag record beWriteTag takes: tag_record.h). No windows.h and no LAME here, so the
+// rules are tested natively.
+//
+// The six entry points, undecorated cdecl, each returning a Result:
+//   beInitStream(config, samplesPerChunk*, outputBytes*, stream*)   opens a stream
+//   beWriteTag(stream, tagRecord, output, produced*)   the stream's ID3v2 tag, before
+//       the first chunk and once; written by the caller ahead of every frame. A library
+//       without it (an older one) makes untagged streams.
+//   beEncodeChunk(stream, samples, pcm, output, produced*)   one chunk at most
+//   beDeinitStream(stream, output, produced*)   the last frames
+//   beCloseStream(stream)
+//   beVersion(text, size)
 #pragma once
 
 #include <cstddef>
@@ -8,7 +19,7 @@
 
 namespace lameenc {
 
-// Results of the five entry points; 0 is success.
+// Results of the entry points; 0 is success.
 enum Result : uint32_t {
     kOk = 0,
     kBadConfig = 1,      // a configuration the library does not encode

@@ -1,22 +1,29 @@
-// LameEnc.dll: the encoder library CD Quorrel loads at run time. Five undecorated
+// LameEnc.dll: the encoder library CD Quorrel loads at run time. Six undecorated
 // cdecl entry points (lameenc.def) over libmp3lame: open a stream from a 27-byte
-// configuration record, encode chunks of interleaved 16-bit stereo samples, flush the
-// stream's last frames, close it, and tell the version.
+// configuration record, give the stream's ID3v2 tag from a tag record, encode chunks of
+// interleaved 16-bit stereo samples, flush the stream's last frames, close it, and tell
+// the version.
 //
 // A stream handle is a number the library hands out, not a pointer, so a stale or
 // wrong handle is refused instead of followed. Each stream writes plain MPEG-1 Layer III
 // frames at a constant bit rate: no Xing/Info frame (nothing would patch its counts in
-// after the last chunk) and no ID3 tag.
+// after the last chunk) and no ID3v1 tag. The library hands every byte to its caller,
+// who writes them in the order given, so the ID3v2 tag (made by LAME's own id3tag
+// functions, LAME's automatic tag writing being off) comes first only because
+// beWriteTag is refused once a chunk has been encoded.
 #include <windows.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
 #include <new>
+#include <string>
+#include <vector>
 
 #include <lame/lame.h>
 
 #include "encoder_config.h"
+#include "tag_record.h"
 
 using namespace lameenc;
 
@@ -26,6 +33,8 @@ struct Stream {
     uint32_t handle = 0;        // 0: the slot is free
     lame_global_flags* lame = nullptr;
     bool flushed = false;       // beDeinitStream has run; no more chunks
+    bool started = false;       // a chunk was encoded: a tag could no longer come first
+    bool tagged = false;        // beWriteTag has given the tag
 };
 
 constexpr size_t kMaxStreams = 16;
@@ -57,6 +66,7 @@ uint32_t Register(lame_global_flags* lame) {
         slot.handle = g_streams.lastHandle;
         slot.lame = lame;
         slot.flushed = false;
+        slot.started = slot.tagged = false;
         return slot.handle;
     }
     return 0;
@@ -84,6 +94,43 @@ lame_global_flags* OpenEncoder(const EncoderConfig& config) {
         return nullptr;
     }
     return lame;
+}
+
+// Sets one text frame: ISO-8859-1 when every character fits, else UTF-16 with its
+// byte-order mark (LAME writes it little-endian). An empty text sets none.
+bool SetTextFrame(lame_global_flags* lame, const char* id, const std::string& utf8) {
+    if (utf8.empty()) return true;
+    std::u16string units = Utf16FromUtf8(utf8);
+    std::string latin1;
+    if (Latin1FromUtf16(units, &latin1)) return id3tag_set_textinfo_latin1(lame, id, latin1.c_str()) == 0;
+    std::vector<unsigned short> text;
+    text.reserve(units.size() + 2);
+    text.push_back(0xFEFF);
+    text.insert(text.end(), units.begin(), units.end());
+    text.push_back(0);
+    return id3tag_set_textinfo_utf16(lame, id, text.data()) == 0;
+}
+
+// Sets a TXXX frame "description=id" for a MusicBrainz id; one of another form sets none.
+bool SetIdFrame(lame_global_flags* lame, const char* description, const std::string& id) {
+    if (!IsMusicBrainzId(id)) return true;
+    std::string field = std::string(description) + "=" + id;
+    return id3tag_set_textinfo_latin1(lame, "TXXX", field.c_str()) == 0;
+}
+
+// The tag of `fields` set up in LAME: ID3v2 only (LAME writes version 2.3), with LAME's
+// own encoder frame. False when LAME refuses a frame.
+bool SetUpTag(lame_global_flags* lame, const TagFields& fields) {
+    std::string track = TrackText(fields.track, fields.trackTotal), year = YearText(fields.year);
+    id3tag_init(lame);
+    id3tag_v2_only(lame);
+    // The recording id goes where LAME can write it: its id3tag functions make no UFID
+    // frame, so it is the TXXX frame that taggers read as the track id.
+    return SetTextFrame(lame, "TIT2", fields.title) && SetTextFrame(lame, "TPE1", fields.artist) &&
+           SetTextFrame(lame, "TALB", fields.album) && SetTextFrame(lame, "TYER", year) &&
+           SetTextFrame(lame, "TRCK", track) && SetIdFrame(lame, "MusicBrainz Album Id", fields.releaseId) &&
+           SetIdFrame(lame, "MusicBrainz Artist Id", fields.artistId) &&
+           SetIdFrame(lame, "MusicBrainz Track Id", fields.recordingId);
 }
 
 }  // namespace
@@ -122,10 +169,34 @@ uint32_t __cdecl beEncodeChunk(uint32_t stream, uint32_t samples, const int16_t*
         return kBadArgument;
     *produced = 0;
     if (samples == 0) return kOk;
+    s->started = true;
     // LAME only reads the samples; its prototype predates const.
     int bytes = lame_encode_buffer_interleaved(s->lame, const_cast<short*>(pcm), static_cast<int>(samples / 2),
                                                output, static_cast<int>(kOutputBufferBytes));
     if (bytes < 0) return kEncoderFailed;
+    *produced = static_cast<uint32_t>(bytes);
+    return kOk;
+}
+
+// Writes the stream's ID3v2 tag for the tag record `tag` (tag_record.h) into `output`,
+// which holds the output buffer size beInitStream gave; the caller writes it before
+// every frame. Only before the first chunk, and once. A record with nothing to tag
+// produces no bytes.
+uint32_t __cdecl beWriteTag(uint32_t stream, const uint8_t* tag, uint8_t* output, uint32_t* produced) {
+    Stream* s = Find(stream);
+    if (!s) return kBadHandle;
+    if (!tag || !output || !produced || s->started || s->tagged || s->flushed) return kBadArgument;
+    *produced = 0;
+    if (LittleEndian32(tag) < kTagRecordBytes) return kBadArgument;   // read no further than the caller's size
+    uint8_t record[kTagRecordBytes];
+    for (size_t i = 0; i < kTagRecordBytes; ++i) record[i] = tag[i];
+    TagFields fields;
+    if (ReadTagRecord(record, sizeof record, &fields) != TagRecordProblem::kNone) return kBadArgument;
+    s->tagged = true;
+    if (!HasAnythingToTag(fields)) return kOk;
+    if (!SetUpTag(s->lame, fields)) return kEncoderFailed;
+    size_t bytes = lame_get_id3v2_tag(s->lame, output, kOutputBufferBytes);
+    if (bytes > kOutputBufferBytes) return kEncoderFailed;   // not written: larger than the buffer
     *produced = static_cast<uint32_t>(bytes);
     return kOk;
 }

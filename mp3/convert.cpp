@@ -17,12 +17,14 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "conversion_plan.h"
 #include "display.h"
 #include "drive.h"
 #include "engine_state.h"
 #include "files.h"
+#include "mp3_tag.h"
 #include "mci.h"
 #include "naming.h"
 #include "resource.h"
@@ -39,12 +41,14 @@ using EncodeChunkFn = uint32_t(__cdecl*)(uint32_t stream, uint32_t samples, cons
                                          uint32_t* produced);
 using DeinitStreamFn = uint32_t(__cdecl*)(uint32_t stream, uint8_t* output, uint32_t* produced);
 using CloseStreamFn = uint32_t(__cdecl*)(uint32_t stream);
+using WriteTagFn = uint32_t(__cdecl*)(uint32_t stream, const uint8_t* tagRecord, uint8_t* output, uint32_t* produced);
 
 struct Encoder {
     InitStreamFn initStream;
     EncodeChunkFn encodeChunk;
     DeinitStreamFn deinitStream;
     CloseStreamFn closeStream;
+    WriteTagFn writeTag;   // null: an older library, whose streams are untagged
 };
 
 template <typename Fn>
@@ -54,9 +58,11 @@ bool LookUp(const char* name, Fn* fn) {
 }
 
 // The five entry points are looked up anew at every conversion; a library that was
-// never loaded has none of them. beVersion must be there but is not called.
+// never loaded has none of them. beVersion must be there but is not called; beWriteTag
+// is taken where the library has it.
 bool LookUpEncoder(Encoder* encoder) {
     if (!g_app.encoder) return false;
+    if (!LookUp("beWriteTag", &encoder->writeTag)) encoder->writeTag = nullptr;
     return LookUp("beInitStream", &encoder->initStream) && LookUp("beEncodeChunk", &encoder->encodeChunk) &&
            LookUp("beDeinitStream", &encoder->deinitStream) && LookUp("beCloseStream", &encoder->closeStream) &&
            GetProcAddress(g_app.encoder, "beVersion") != nullptr;
@@ -196,6 +202,20 @@ bool OpenStream(Conversion* c) {
     return true;
 }
 
+// The ID3v2 tag ahead of every frame, where there is a tag and the library can make it.
+// A tag the library refuses leaves the MP3 file untagged but the conversion goes on:
+// the sound matters more than its names. False only when the file does not take it.
+bool WriteTag(Conversion* c, const mp3::Mp3Tag* tag) {
+    if (!tag || !c->encoder.writeTag) return true;
+    uint8_t record[mp3::kTagRecordBytes];
+    mp3::FillTagRecord(*tag, record);
+    uint32_t produced = 0;
+    if (c->encoder.writeTag(c->stream, record, c->output.get(), &produced) != 0) return true;
+    if (produced > c->outputBytes || !WriteExactly(c->mp3, c->output.get(), produced))
+        return Fail(c, "Write error");
+    return true;   // not counted in mp3Bytes: those are the frames
+}
+
 // Writes what the encoder produced; false when it claims more than its buffer holds
 // or the file does not take all of it.
 bool WriteEncoded(Conversion* c, uint32_t produced) {
@@ -283,7 +303,7 @@ const char kCdFormatRequired[] =
     "To convert, the WAV file must be recorded in stereo with 16 bits per sample and 44,100 samples per second "
     "(Click on \"Options->Recording Parameters\").";
 
-bool ConvertWavToMp3(HWND hwnd, const char* wavPath) {
+bool ConvertWavToMp3(HWND hwnd, const char* wavPath, const mp3::Mp3Tag* tag) {
     Conversion c;
     c.hwnd = hwnd;
     CopyText(c.wavPath, wavPath);
@@ -292,7 +312,7 @@ bool ConvertWavToMp3(HWND hwnd, const char* wavPath) {
         return false;
     }
     if (!OpenWav(&c) || !CreateMp3(&c)) return false;
-    if (!OpenStream(&c) || !EncodeSound(&c) || !FlushStream(&c)) return false;
+    if (!OpenStream(&c) || !WriteTag(&c, tag) || !EncodeSound(&c) || !FlushStream(&c)) return false;
     Close(&c, true);   // the WAV file is closed before it is named or deleted
     if (!NameCompleteMp3(&c)) return false;
 
@@ -307,6 +327,22 @@ bool ConvertWavToMp3(HWND hwnd, const char* wavPath) {
     EnableControl(IDC_MAIN_PLAY, true);
     RefreshTrackTable();
     return true;
+}
+
+mp3::Mp3Tag TagOfFileName(const char* path) {
+    mp3::Mp3Tag tag;
+    std::string name = mp3::TitleFromPath(path);
+    if (name.empty()) return tag;
+    // The system's code page to UTF-16 to UTF-8; under a UTF-8 code page it stays as it is.
+    int units = MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
+    if (units <= 0) return tag;
+    std::wstring wide(static_cast<size_t>(units), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), &wide[0], units);
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return tag;
+    tag.title.assign(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, &tag.title[0], bytes, nullptr, nullptr);
+    return tag;
 }
 
 bool FindWavSound(const char* path, mp3::WavLayout* layout) {

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "mp3_tag.h"
 #include "wav_layout.h"
 
 // Converts the WAV file `wavPath` into an MP3 file beside it (same
@@ -12,7 +13,15 @@
 // to be kept, and Play, the song name field and (with a kept WAV file) Play Back are
 // enabled. On failure the WAV file stays, no new MP3 file is left behind and an MP3 file
 // that was there before is unchanged.
-bool ConvertWavToMp3(HWND hwnd, const char* wavPath);
+// With `tag`, the MP3 file begins with an ID3v2 tag of it (UTF-8 names; see mp3_tag.h:
+// TagFromNames makes one from a name source's track). Without it, or with an encoder
+// library that has no beWriteTag (an older one) or refuses the tag, the MP3 file is
+// made untagged, as before.
+bool ConvertWavToMp3(HWND hwnd, const char* wavPath, const mp3::Mp3Tag* tag = nullptr);
+
+// The tag of a chosen WAV file: the title its file name gives (without folder and
+// ending), read in the system's code page and carried as UTF-8; nothing else.
+mp3::Mp3Tag TagOfFileName(const char* path);
 
 // Walks the chunks of the WAV file `path` to its format and sound; false when the file
 // cannot be opened (a file that cannot be read has no format and no sound).

@@ -1,12 +1,15 @@
 // MP3 files made by CD Quorrel through LameEnc.dll: after a recording with conversion
 // on, and from a chosen WAV file in Convert WAV to MP3. Every MP3 file is checked by
-// tools that share nothing with the encoder: a walk over its frame headers here, and
-// the Linux decoder mpg123 (Wine starts Linux programs), whose output must be the
-// sound of the WAV file, delayed by the encoder and decoder.
+// tools that share nothing with the encoder: a walk over its frame headers here, the
+// Linux decoder mpg123 (Wine starts Linux programs), whose output must be the sound of
+// the WAV file, delayed by the encoder and decoder, and the Linux tag reader mutagen
+// for its ID3v2 tag.
 #include "quorrel_session.h"
 
 #include <cmath>
 
+#include "conversion_plan.h"
+#include "mp3_tag.h"
 #include "riff_builder.h"
 
 namespace quorrel {
@@ -22,18 +25,23 @@ const char kFormatRefusal[] =
 
 // Walks every frame of `mp3`: each must be MPEG-1 Layer III, 44,100 Hz, plain stereo,
 // `kbps`, without CRC, private, copyright or original bits, and the frames must fill
-// the file exactly. No tag before the first frame, and no Xing/Info frame.
+// the file exactly: after an ID3v2 tag at most, no ID3v1 tag and no Xing/Info frame.
 ::testing::AssertionResult WalkFrames(const std::string& mp3, int kbps, int* frames) {
     static const int kRates[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, -1};
     *frames = 0;
     size_t at = 0;
+    if (mp3.size() >= 10 && mp3.compare(0, 3, "ID3") == 0) {   // its size: 4 bytes of 7 bits each
+        for (int i = 6; i < 10; ++i) at = at << 7 | (static_cast<uint8_t>(mp3[i]) & 0x7F);
+        at += 10;
+    }
+    const size_t first = at;
     while (at < mp3.size()) {
         if (mp3.size() - at < 4) return ::testing::AssertionFailure() << "a torn header at byte " << at;
         const uint8_t* h = reinterpret_cast<const uint8_t*>(mp3.data() + at);
         std::string where = "frame " + std::to_string(*frames) + " at byte " + std::to_string(at);
         if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0)
             return ::testing::AssertionFailure() << where << ": no frame sync"
-                                                 << (at == 0 && mp3.compare(0, 3, "ID3") == 0 ? " (an ID3 tag)" : "");
+                                                 << (mp3.compare(at, 3, "TAG") == 0 ? " (an ID3v1 tag)" : "");
         if (((h[1] >> 3) & 3) != 3) return ::testing::AssertionFailure() << where << ": not MPEG-1";
         if (((h[1] >> 1) & 3) != 1) return ::testing::AssertionFailure() << where << ": not Layer III";
         if ((h[1] & 1) != 1) return ::testing::AssertionFailure() << where << ": protected by a CRC";
@@ -45,7 +53,7 @@ const char kFormatRefusal[] =
         if ((h[3] & 0x0C) != 0) return ::testing::AssertionFailure() << where << ": copyright or original bit set";
         if ((h[3] & 3) != 0) return ::testing::AssertionFailure() << where << ": emphasis";
         size_t length = 144000u * static_cast<size_t>(kbps) / 44100u + ((h[2] >> 1) & 1);
-        if (*frames == 0 && mp3.size() >= at + 40) {
+        if (at == first && mp3.size() >= at + 40) {
             std::string tag = mp3.substr(at + 4 + 32, 4);   // after the stereo side information
             if (tag == "Xing" || tag == "Info") return ::testing::AssertionFailure() << "a " << tag << " frame";
         }
@@ -101,6 +109,46 @@ struct Decoded {
         i += 8 + size + (size & 1);
     }
     if (decoded->pcm.empty()) return ::testing::AssertionFailure() << "mpg123 decoded no sound";
+    return ::testing::AssertionSuccess();
+}
+
+// ---- reading the tag with mutagen ----
+
+// Prints the ID3v2 version and each frame but LAME's encoder frame (TSSE) as
+// "ID:encoding=text" ("TXXX:0:description=text"), sorted; "untagged" without a tag.
+const char kTagReader[] = R"(import sys
+from mutagen.id3 import ID3, ID3NoHeaderError
+out = open(sys.argv[2], 'w', encoding='utf-8')
+try:
+    tag = ID3(sys.argv[1], translate=False, load_v1=False)
+except ID3NoHeaderError:
+    out.write('untagged\n')
+    sys.exit(0)
+lines = []
+for frame in tag.values():
+    if frame.FrameID == 'TSSE':
+        continue
+    desc = frame.desc + '=' if frame.FrameID == 'TXXX' else ''
+    lines.append('%s:%d:%s%s' % (frame.FrameID, frame.encoding, desc, '/'.join(frame.text)))
+out.write('ID3v2.%d.%d\n' % tag.version[1:] + ''.join(l + '\n' for l in sorted(lines)))
+)";
+
+::testing::AssertionResult ReadTags(const std::string& mp3Path, std::vector<std::string>* lines) {
+    std::string dir = mp3Path.substr(0, mp3Path.find_last_of('\\')), script = mp3Path + ".tags.py";
+    std::string out = mp3Path + ".tags.txt", text;
+    if (!harness::WriteFile(script, kTagReader)) return ::testing::AssertionFailure() << "cannot write " << script;
+    int code = -1;
+    // Debian's own Python, which python3-mutagen is installed for.
+    bool ran = harness::RunUnixShell("/usr/bin/python3 '" + harness::UnixPath(script) + "' '" + harness::UnixPath(mp3Path) +
+                                         "' '" + harness::UnixPath(out) + "'",
+                                     dir, &code);
+    bool read = harness::ReadFile(out, &text);
+    DeleteFileA(script.c_str());
+    DeleteFileA(out.c_str());
+    if (!ran || code != 0 || !read) return ::testing::AssertionFailure() << "mutagen failed (" << code << ")";
+    lines->clear();
+    for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
+        lines->push_back(text.substr(at, end - at));
     return ::testing::AssertionSuccess();
 }
 
@@ -163,8 +211,13 @@ protected:
         ASSERT_TRUE(Launch());
         ASSERT_TRUE(DiscRead());
     }
-    // The MP3 file `name` is a well-formed stream at `kbps` and decodes to `wavData`.
-    void ExpectMp3Of(const std::string& name, int kbps, const std::string& wavData) {
+    // The MP3 file `name` is a well-formed stream at `kbps`, decodes to `wavData` and
+    // carries the tag `tags` as ReadTags gives it.
+    void ExpectMp3Of(const std::string& name, int kbps, const std::string& wavData,
+                     const std::vector<std::string>& tags = {"untagged"}) {
+        std::vector<std::string> read;
+        EXPECT_TRUE(ReadTags(ScratchPath(name), &read));
+        EXPECT_EQ(read, tags) << name;
         std::string mp3;
         ASSERT_TRUE(harness::ReadFile(ScratchPath(name), &mp3)) << name << " was not made";
         int frames = 0;
@@ -245,7 +298,7 @@ TEST_F(Mp3, ConvertsARecordedWavFileAndKeepsIt) {
     ASSERT_TRUE(app_.SetControlText(kSongName, "take1"));
     ASSERT_TRUE(app_.SendCommand(kPlay, 30000)) << "the conversion did not end";
     EXPECT_TRUE(app_.NoMessageBoxWithin(300));
-    ExpectMp3Of("take1.mp3", 64, wav.data);
+    ExpectMp3Of("take1.mp3", 64, wav.data, {"ID3v2.3.0", "TIT2:0:take1"});   // the title its name gives
     WavFile after;
     ASSERT_TRUE(ReadWavFile(ScratchPath("take1.wav"), &after));
     EXPECT_EQ(after.data, wav.data) << "the kept WAV file changed";
@@ -305,7 +358,7 @@ TEST_F(Mp3, AnExistingMp3IsAskedAboutAndNotKeepingTheWavAsksToo) {
     ASSERT_TRUE(app_.Answer(box, "Yes"));
     ASSERT_TRUE(Settled());
     EXPECT_FALSE(harness::FileExists(ScratchPath("one.wav")));
-    ExpectMp3Of("one.mp3", 128, sound);
+    ExpectMp3Of("one.mp3", 128, sound, {"ID3v2.3.0", "TIT2:0:one"});
     EXPECT_FALSE(app_.IsEnabled(kPlayBack));
     EXPECT_EQ(app_.ControlText(kSongName), "one.mp3");
 
@@ -343,7 +396,7 @@ TEST_F(Mp3, WavFilesWithMoreChunksConvertExactlyTheirSound) {
     ASSERT_TRUE(app_.Answer(app_.WaitForMessageBox("MP3 Convert"), "Yes"));
     ASSERT_TRUE(Settled());
     EXPECT_TRUE(app_.NoMessageBoxWithin(200));
-    ExpectMp3Of("tagged.mp3", 128, sound);
+    ExpectMp3Of("tagged.mp3", 128, sound, {"ID3v2.3.0", "TIT2:0:tagged"});
     EXPECT_FALSE(harness::FileExists(ScratchPath("tagged.wav")));
 
     std::string voice = Riff(Chunk("fmt ", FormatBody(0x55, 2, 44100, 0)) + Chunk("data", std::string(8000, 'v')));
@@ -480,6 +533,104 @@ TEST_F(Mp3, WithoutTheEncoderLibraryTheWavFilesStay) {
     EXPECT_TRUE(app_.IsEnabled(kPlayBack));
     EXPECT_EQ(Files(), (std::vector<std::string>{"CDQuorrel.ini", "line-in source.wav", "program", "song.wav",
                                                   "take.wav"}));
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+// The encoder library on its own: a stream tagged with names in Japanese, in
+// ISO-8859-1, with characters no file name may hold, a track "n/N" and MusicBrainz ids,
+// read back by mutagen; the tag comes first, only once and only before the sound.
+TEST_F(Mp3, TheLibraryTagsAStreamAsAnotherReaderReadsIt) {
+    HMODULE library = LoadLibraryA(harness::BinPath("LameEnc.dll").c_str());
+    ASSERT_TRUE(library);
+    auto look = [library](auto* fn, const char* name) {
+        *fn = reinterpret_cast<std::remove_reference_t<decltype(*fn)>>(
+            reinterpret_cast<void*>(GetProcAddress(library, name)));
+    };
+    uint32_t(__cdecl * init)(const uint8_t*, uint32_t*, uint32_t*, uint32_t*);
+    uint32_t(__cdecl * tag)(uint32_t, const uint8_t*, uint8_t*, uint32_t*);
+    uint32_t(__cdecl * chunk)(uint32_t, uint32_t, const int16_t*, uint8_t*, uint32_t*);
+    uint32_t(__cdecl * flush)(uint32_t, uint8_t*, uint32_t*);
+    uint32_t(__cdecl * close)(uint32_t);
+    look(&init, "beInitStream"), look(&tag, "beWriteTag"), look(&chunk, "beEncodeChunk");
+    look(&flush, "beDeinitStream"), look(&close, "beCloseStream");
+    ASSERT_TRUE(init && tag && chunk && flush && close);
+
+    mp3::Mp3Tag names;
+    names.title = "夜に駆ける";
+    names.artist = "Björk";
+    names.album = "AC/DC: Live?";
+    names.year = "1992-10-27";
+    names.track = 3, names.trackTotal = 12;
+    names.releaseId = "a1b2c3d4-0000-1111-2222-333344445555";
+    names.artistId = "66372d8b-1e5e-4e8b-a8a7-1ee1b1d2a7d3";
+    names.recordingId = "0f0e0d0c-0b0a-0908-0706-050403020100";
+    uint8_t config[mp3::kEncoderConfigBytes], record[mp3::kTagRecordBytes], empty[mp3::kTagRecordBytes];
+    mp3::FillEncoderConfig(config, 128);
+    mp3::FillTagRecord(names, record);
+    mp3::FillTagRecord(mp3::Mp3Tag(), empty);
+    const std::string sound = TrackPcm(2, 150);
+    uint32_t samples = 0, bytes = 0, stream = 0, produced = 0, other = 0;
+    ASSERT_EQ(init(config, &samples, &bytes, &stream), 0u);
+    std::vector<uint8_t> out(bytes);
+    std::string mp3;
+    ASSERT_EQ(tag(stream, record, out.data(), &produced), 0u);
+    mp3.append(reinterpret_cast<char*>(out.data()), produced);
+    EXPECT_EQ(tag(stream, record, out.data(), &produced), 2u) << "a second tag";
+    for (size_t at = 0; at < sound.size(); at += 2 * samples) {
+        uint32_t n = static_cast<uint32_t>(std::min<size_t>(2 * samples, sound.size() - at) / 2);
+        ASSERT_EQ(chunk(stream, n, reinterpret_cast<const int16_t*>(sound.data() + at), out.data(), &produced), 0u);
+        mp3.append(reinterpret_cast<char*>(out.data()), produced);
+    }
+    ASSERT_EQ(flush(stream, out.data(), &produced), 0u);
+    mp3.append(reinterpret_cast<char*>(out.data()), produced);
+    EXPECT_EQ(close(stream), 0u);
+    ASSERT_TRUE(harness::WriteFile(ScratchPath("tagged.mp3"), mp3));
+    ExpectMp3Of("tagged.mp3", 128, sound,
+                {"ID3v2.3.0", "TALB:0:AC/DC: Live?", "TIT2:1:夜に駆ける", "TPE1:0:Björk", "TRCK:0:3/12",
+                 "TXXX:0:MusicBrainz Album Id=" + names.releaseId, "TXXX:0:MusicBrainz Artist Id=" + names.artistId,
+                 "TXXX:0:MusicBrainz Track Id=" + names.recordingId, "TYER:0:1992"});
+
+    // A record with nothing to tag makes no bytes; a tag after the sound began is refused.
+    ASSERT_EQ(init(config, &samples, &bytes, &other), 0u);
+    EXPECT_EQ(tag(other, empty, out.data(), &produced), 0u);
+    EXPECT_EQ(produced, 0u);
+    ASSERT_EQ(init(config, &samples, &bytes, &stream), 0u);
+    ASSERT_EQ(chunk(stream, samples, reinterpret_cast<const int16_t*>(sound.data()), out.data(), &produced), 0u);
+    EXPECT_EQ(tag(stream, record, out.data(), &produced), 2u);
+    close(stream), close(other);
+    FreeLibrary(library);
+}
+
+// An encoder library without beWriteTag (as older ones are: here the export renamed)
+// still converts a chosen WAV file, untagged.
+TEST_F(Mp3, AnOlderEncoderLibraryConvertsUntagged) {
+    std::string folder = ScratchPath("program"), library;
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    for (const char* file : {"CDQuorrel.exe", "AKrip32.dll"})
+        ASSERT_TRUE(CopyFileA(harness::BinPath(file).c_str(), harness::JoinPath(folder, file).c_str(), FALSE)) << file;
+    ASSERT_TRUE(harness::ReadFile(harness::BinPath("LameEnc.dll"), &library));
+    const std::string name("beWriteTag\0", 11);
+    size_t found = 0;
+    for (size_t at = library.find(name); at != std::string::npos; at = library.find(name, at + 1), ++found)
+        library[at + 9] = 'z';   // "beWriteTaz" is still sorted last among the export names
+    ASSERT_GE(found, 1u);
+    ASSERT_TRUE(harness::WriteFile(harness::JoinPath(folder, "LameEnc.dll"), library));
+    HMODULE older = LoadLibraryA(harness::JoinPath(folder, "LameEnc.dll").c_str());
+    ASSERT_TRUE(older);
+    EXPECT_FALSE(GetProcAddress(older, "beWriteTag"));
+    EXPECT_TRUE(GetProcAddress(older, "beWriteTaz") && GetProcAddress(older, "beInitStream"));
+    FreeLibrary(older);
+    WriteSettingsFile(SettingsFileBytes(16, 44100, 2, 128, 3, true, false));
+    InsertDisc({225, 150});
+    const std::string sound = TrackPcm(2);
+    WriteWav("old.wav", rig::kCdFormat, sound);
+    ASSERT_TRUE(app_.Start(harness::JoinPath(folder, "CDQuorrel.exe"), dir_));
+    ASSERT_TRUE(app_.WaitForWindow("CDQuorl"));
+    ASSERT_TRUE(DiscRead());
+    PressPlayFor("old");
+    ASSERT_TRUE(Settled());
+    EXPECT_TRUE(app_.NoMessageBoxWithin(300));
+    ExpectMp3Of("old.mp3", 128, sound);
     EXPECT_EQ(ExitProgram(), 0u);
 }
 

@@ -1,6 +1,7 @@
-// The MP3 path's plain rules: the configuration record as the converter fills it and
-// the encoder library reads it, what the library accepts, the sizes it reports, where
-// the sound of a WAV file lies, and the converter's file name, chunks and progress.
+// The MP3 path's plain rules: the configuration and tag records as the converter fills
+// them and the encoder library reads them, what the library accepts, the sizes it
+// reports, the tag's texts, where the sound of a WAV file lies, and the converter's file
+// name, chunks and progress.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -9,7 +10,9 @@
 
 #include "conversion_plan.h"
 #include "encoder_config.h"
+#include "mp3_tag.h"
 #include "riff_builder.h"
+#include "tag_record.h"
 #include "wav_layout.h"
 
 namespace {
@@ -97,6 +100,133 @@ TEST(EncoderSizes, OneFrameAChunkAndRoomForLamesWorstCase) {
     EXPECT_FALSE(mp3::EncoderSizesUsable(2303, 8640));
     EXPECT_FALSE(mp3::EncoderSizesUsable(2304, 0));
     EXPECT_FALSE(mp3::EncoderSizesUsable(0xFFFFFFFEu, 8640)) << "twice the samples would wrap";
+}
+
+// ---- the tag ----
+
+lameenc::TagFields ReadBack(const mp3::Mp3Tag& tag) {
+    uint8_t record[mp3::kTagRecordBytes];
+    memset(record, 0xAA, sizeof record);
+    mp3::FillTagRecord(tag, record);
+    lameenc::TagFields fields;
+    EXPECT_EQ(lameenc::ReadTagRecord(record, sizeof record, &fields), lameenc::TagRecordProblem::kNone);
+    return fields;
+}
+
+// (Every field's way through the library to a tag reader: the end-to-end test.)
+TEST(TagRecord, WhatTheConverterFillsTheLibraryReadsBack) {
+    static_assert(mp3::kTagRecordBytes == lameenc::kTagRecordBytes, "one record size on both sides");
+    ReleaseNames release;
+    release.artist = "AC/DC";
+    release.year = "1992-10-27";
+    release.trackTotal = 12;
+    release.releaseId = "a1b2c3d4-0000-1111-2222-333344445555";
+    TrackNames track;
+    track.number = 3;
+    track.recordingId = "0f0e0d0c-0b0a-0908-0706-050403020100";
+    lameenc::TagFields fields = ReadBack(mp3::TagFromNames(release, track));
+    EXPECT_EQ(fields.artist, "AC/DC") << "the release's artist for a track without its own";
+    EXPECT_EQ(lameenc::YearText(fields.year), "1992") << fields.year;   // the date is cut to its field
+    EXPECT_EQ(lameenc::TrackText(fields.track, fields.trackTotal), "3/12");
+    EXPECT_EQ(fields.releaseId + fields.recordingId, release.releaseId + track.recordingId);
+    track.artist = "Guest";
+    EXPECT_EQ(ReadBack(mp3::TagFromNames(release, track)).artist, "Guest");
+
+    // Texts too long for their fields are cut between characters, never inside one.
+    mp3::Mp3Tag tag;
+    tag.title = std::string(254, 'x') + "é";      // 256 bytes: the two-byte é does not fit
+    tag.album = std::string(252, 'x') + "駆";     // exactly 255 bytes fits
+    tag.artist = std::string(300, 'y');
+    tag.track = 70000;                             // beyond the field: left out
+    tag.trackTotal = -1;
+    fields = ReadBack(tag);
+    EXPECT_EQ(fields.title, std::string(254, 'x'));
+    EXPECT_EQ(fields.album, tag.album);
+    EXPECT_EQ(fields.artist, std::string(255, 'y'));
+    EXPECT_EQ(fields.track, 0u);
+    EXPECT_EQ(fields.trackTotal, 0u);
+    EXPECT_FALSE(lameenc::HasAnythingToTag(ReadBack(mp3::Mp3Tag())));
+}
+
+TEST(TagRecord, AShortOrUnterminatedRecordIsRefused) {
+    uint8_t record[lameenc::kTagRecordBytes];
+    mp3::Mp3Tag tag;
+    tag.title = "t";
+    mp3::FillTagRecord(tag, record);
+    lameenc::TagFields fields;
+    EXPECT_EQ(lameenc::ReadTagRecord(record, sizeof record - 1, &fields), lameenc::TagRecordProblem::kTooShort);
+    record[0] = 0x87;   // the size field says 903
+    EXPECT_EQ(lameenc::ReadTagRecord(record, sizeof record, &fields), lameenc::TagRecordProblem::kTooShort);
+    record[0] = 0x88;
+    struct Field {
+        size_t offset, size;
+    } fields_[] = {{8, 256}, {776, 8}, {864, 40}};   // the title, the year, the last id
+    for (const Field& f : fields_) {
+        uint8_t broken[lameenc::kTagRecordBytes];
+        memcpy(broken, record, sizeof broken);
+        memset(broken + f.offset, 'z', f.size);   // no NUL left in the field
+        EXPECT_EQ(lameenc::ReadTagRecord(broken, sizeof broken, &fields), lameenc::TagRecordProblem::kUnterminated)
+            << f.offset;
+        broken[f.offset + f.size - 1] = 0;
+        EXPECT_EQ(lameenc::ReadTagRecord(broken, sizeof broken, &fields), lameenc::TagRecordProblem::kNone);
+    }
+}
+
+TEST(TagText, Utf8BecomesUtf16AndMalformedBytesTheReplacementCharacter) {
+    EXPECT_EQ(lameenc::Utf16FromUtf8("AC/DC: Live?"), u"AC/DC: Live?");
+    EXPECT_EQ(lameenc::Utf16FromUtf8("Björk 夜"), u"Björk 夜");
+    EXPECT_EQ(lameenc::Utf16FromUtf8("\xF0\x9F\x8E\xB5"), std::u16string({0xD83C, 0xDFB5}));   // U+1F3B5
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::u16string units;
+    } cases[] = {
+        {"a stray continuation byte", "a\x80" "b", u"a\uFFFD" "b"},
+        {"a sequence cut by another character", "\xE5\x9Bx", u"\uFFFDx"},
+        {"a sequence cut by the end", "x\xE5\x9B", u"x\uFFFD"},
+        {"an overlong slash", "\xC0\xAF", u"\uFFFD"},
+        {"a surrogate", "\xED\xA0\x80", u"\uFFFD"},
+        {"past U+10FFFF", "\xF4\x90\x80\x80", u"\uFFFD"},
+        {"no lead byte has five bytes", "\xF8\x88\x80\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(lameenc::Utf16FromUtf8(c.bytes), c.units) << c.what;
+    std::string latin1;
+    EXPECT_TRUE(lameenc::Latin1FromUtf16(u"Björk ÿ", &latin1));
+    EXPECT_EQ(latin1, "Bj\xF6rk \xFF");
+    EXPECT_FALSE(lameenc::Latin1FromUtf16(u"Dvořák", &latin1)) << "ř is not in ISO-8859-1";
+    EXPECT_FALSE(lameenc::Latin1FromUtf16(u"€", &latin1));
+}
+
+TEST(TagText, TrackYearAndIdsAreWrittenOnlyInTheirForms) {
+    EXPECT_EQ(lameenc::TrackText(3, 12), "3/12");
+    EXPECT_EQ(lameenc::TrackText(12, 12), "12/12");
+    EXPECT_EQ(lameenc::TrackText(3, 0), "3");
+    EXPECT_EQ(lameenc::TrackText(13, 12), "13") << "a count smaller than the number is not written";
+    EXPECT_EQ(lameenc::TrackText(0, 12), "");
+    for (const char* year : {"1997", "1997-03", "1997-03-12"}) EXPECT_EQ(lameenc::YearText(year), "1997") << year;
+    for (const char* year : {"", "97", "199x", "19971", "c.1997"}) EXPECT_EQ(lameenc::YearText(year), "") << year;
+    EXPECT_TRUE(lameenc::IsMusicBrainzId("a1b2c3d4-0000-1111-2222-333344445555"));
+    EXPECT_TRUE(lameenc::IsMusicBrainzId("A1B2C3D4-0000-1111-2222-333344445555"));
+    EXPECT_FALSE(lameenc::IsMusicBrainzId("a1b2c3d4-0000-1111-2222-33334444555"));
+    EXPECT_FALSE(lameenc::IsMusicBrainzId("a1b2c3d4-0000-1111-2222=333344445555")) << "'=' would part a TXXX frame";
+    EXPECT_FALSE(lameenc::IsMusicBrainzId("g1b2c3d4-0000-1111-2222-333344445555"));
+    lameenc::TagFields ids;
+    ids.artistId = "66372d8b-1e5e-4e8b-a8a7-1ee1b1d2a7d3";
+    EXPECT_TRUE(lameenc::HasAnythingToTag(ids));
+    ids.artistId = "unknown";
+    ids.year = "n/a";
+    EXPECT_FALSE(lameenc::HasAnythingToTag(ids)) << "nothing a frame would carry";
+}
+
+TEST(TagText, TheTitleOfAFileIsItsNameWithoutFolderAndEnding) {
+    EXPECT_EQ(mp3::TitleFromPath("c:\\music\\take1.wav"), "take1");
+    EXPECT_EQ(mp3::TitleFromPath("c:\\my.music\\take.one.wav"), "take.one");
+    EXPECT_EQ(mp3::TitleFromPath("c:\\my.music\\take1"), "take1");
+    EXPECT_EQ(mp3::TitleFromPath("d:song.wav"), "song");
+    EXPECT_EQ(mp3::TitleFromPath("/tmp/x/.wav"), "");
+    EXPECT_EQ(mp3::CutUtf8("駆駆", 5), "駆");
+    EXPECT_EQ(mp3::CutUtf8("駆駆", 6), "駆駆");
+    EXPECT_EQ(mp3::CutUtf8("駆", 2), "");
 }
 
 std::string Mp3Path(const std::string& wav, size_t size = 260) {
