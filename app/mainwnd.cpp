@@ -10,6 +10,7 @@
 #include "drive.h"
 #include "engine.h"
 #include "mci.h"
+#include "name_lookup.h"
 #include "resource.h"
 #include "rip.h"
 #include "settings.h"
@@ -182,8 +183,15 @@ void OnMciNotify(HWND hwnd) {
 
 void OnTimer(HWND hwnd, UINT_PTR id) {
     switch (id) {
-        case kTimerStartup: OnStartupTick(hwnd); break;
-        case kTimerDrivePoll: OnDrivePoll(hwnd); break;
+        // A disc read for the first time is named from the name sources.
+        case kTimerStartup:
+            OnStartupTick(hwnd);
+            NameDiscInDrive(hwnd);
+            break;
+        case kTimerDrivePoll:
+            OnDrivePoll(hwnd);
+            NameDiscInDrive(hwnd);
+            break;
         case kTimerClock: OnClockTick(hwnd); break;
         default: break;
     }

@@ -198,6 +198,8 @@ int Run(char** argv) {
     double seconds = 0;
     harness::HttpServer database;
     quorrel::SetProgramValue("AccurateRipUrl", quorrel::kNoDatabase);
+    quorrel::SetProgramValue("MusicBrainzUrl", quorrel::kNoDatabase);   // no name source: the disc is named as today
+    quorrel::SetProgramValue("FreedbUrl", quorrel::kNoDatabase);
     if (job == "rip" && number >= 1) {
         // A server on this machine answers with the disc's entry: no second read is needed.
         std::string path, entry;

@@ -21,6 +21,7 @@
 #include "drive.h"
 #include "engine_state.h"
 #include "mci.h"
+#include "names.h"
 #include "naming.h"
 #include "resource.h"
 #include "track_selection.h"
@@ -113,6 +114,8 @@ void ShowSavedSelection(HWND dialog, int shown) {
 // the key, so it cannot press Save. Every other message goes on as usual.
 LRESULT CALLBACK EnterKeyFilter(int code, WPARAM wParam, LPARAM lParam);
 
+void AddReleaseChooser(HWND dialog);
+
 BOOL OnTracksInit(HWND dialog, TracksDialog* state) {
     SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
     state->dialog = dialog;
@@ -123,6 +126,7 @@ BOOL OnTracksInit(HWND dialog, TracksDialog* state) {
     SendDlgItemMessageA(dialog, IDC_TRACKS_RENAME, EM_LIMITTEXT, kTrackNameText - 1, 0);
     FillDiscList(dialog);
     ShowSavedSelection(dialog, state->choice->shown);
+    AddReleaseChooser(dialog);
     return TRUE;   // the focus goes to the first tab stop: the rename field
 }
 
@@ -135,14 +139,68 @@ void OnTracksDestroy(TracksDialog* state) {
 // ---- the lists ----
 
 // Double-click in the disc list: the track goes to the end of the record list under
-// its entry's text, which becomes its name.
+// its entry's text, which becomes its name; a track a source named goes in under the
+// source's name, which stays its name.
 void OnAddTrack(HWND dialog, TracksDialog* state) {
     int index = SelectedEntry(DiscList(dialog));
     if (index < 0) return;
     char text[kTrackNameText];
     EntryText(DiscList(dialog), index, text, sizeof text);
+    const int track = TrackOfEntry(text);
+    if (const char* named = SourceNameOf(track)) CopyText(text, named);
     AppendEntry(RecordList(dialog), text);
-    NameTrack(&g_tracks, TrackOfEntry(text), text);
+    NameTrack(&g_tracks, track, text);
+    DropRenameTarget(&state->rename);
+}
+
+// ---- the releases ----
+
+// Where a disc id stands for several releases, a drop-down above the lists lets the
+// user pick one: the dialog grows by its height and the controls move down under it.
+void AddReleaseChooser(HWND dialog) {
+    if (!DiscRelease() || g_names.names.releases.size() < 2) return;
+    RECT shift = {0, 0, 132, 16}, box = {2, 2, 132, 90};
+    MapDialogRect(dialog, &shift);
+    MapDialogRect(dialog, &box);
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT at;
+        GetWindowRect(child, &at);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&at), 2);
+        SetWindowPos(child, nullptr, at.left, at.top + shift.bottom, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    }
+    RECT frame;
+    GetWindowRect(dialog, &frame);
+    SetWindowPos(dialog, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top + shift.bottom,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    HWND chooser = CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWNLIST,
+                                   box.left, box.top, box.right - box.left, box.bottom - box.top, dialog,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_TRACKS_RELEASE)), g_app.instance,
+                                   nullptr);
+    if (!chooser) return;
+    SendMessageA(chooser, WM_SETFONT, SendMessageA(dialog, WM_GETFONT, 0, 0), FALSE);
+    for (size_t k = 0; k < g_names.names.releases.size(); ++k)
+        SendMessageA(chooser, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ReleaseLabel(k).c_str()));
+    SendMessageA(chooser, CB_SETCURSEL, static_cast<WPARAM>(g_names.names.chosen), 0);
+}
+
+// Another release chosen: its names go to the tracks that bear a source's name, and so
+// to their entries in the record list.
+void OnChooseRelease(HWND dialog, TracksDialog* state) {
+    LRESULT chosen = SendDlgItemMessageA(dialog, IDC_TRACKS_RELEASE, CB_GETCURSEL, 0, 0);
+    if (chosen == CB_ERR) return;
+    HWND list = RecordList(dialog);
+    std::vector<std::string> entries = EntryTexts(list);
+    std::vector<int> bearing(entries.size(), 0);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const int track = TrackNamed(g_tracks, entries[i].c_str());
+        if (TrackNamedBySource(track)) bearing[i] = track;
+    }
+    ChooseRelease(static_cast<size_t>(chosen));
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (bearing[i] == 0) continue;
+        SendMessageA(list, LB_INSERTSTRING, i, reinterpret_cast<LPARAM>(g_tracks.trackNames[bearing[i]]));
+        SendMessageA(list, LB_DELETESTRING, i + 1, 0);
+    }
     DropRenameTarget(&state->rename);
 }
 
@@ -267,6 +325,9 @@ void OnTracksCommand(HWND dialog, int id, int code) {
             break;
         case IDC_TRACKS_DISC:
             if (code == LBN_DBLCLK) OnAddTrack(dialog, state);
+            break;
+        case IDC_TRACKS_RELEASE:
+            if (code == CBN_SELCHANGE) OnChooseRelease(dialog, state);
             break;
         case IDC_TRACKS_RECORD:
             if (code == LBN_SELCHANGE) OnChooseEntry(dialog, state);

@@ -14,6 +14,7 @@
 #include "drive.h"
 #include "engine.h"
 #include "naming.h"
+#include "names.h"
 #include "riplog.h"
 #include "settings.h"
 #include "window_kit.h"
@@ -25,7 +26,7 @@ namespace {
 // The file of the batch's track `track` in `folder`.
 std::string TrackFile(const char* folder, int track) {
     char path[kFileNameText];
-    BatchFileName(folder, g_tracks.trackNames[track], path, sizeof path);
+    BatchFileName(folder, TrackFileStem(track).c_str(), path, sizeof path);
     return path;
 }
 
@@ -125,7 +126,7 @@ void OnTracksToRecord(HWND hwnd) {
     // The first track of the batch, or track 1 without one, under its name or "untitled".
     int track = BatchRunning() ? NextBatchTrack(g_batch) : 1;
     char songName[kFileNameText] = "untitled";
-    if (BatchRunning()) snprintf(songName, sizeof songName, "%s.wav", g_tracks.trackNames[track]);
+    if (BatchRunning()) snprintf(songName, sizeof songName, "%s.wav", TrackFileStem(track).c_str());
     ShowSongName(songName);
     ShowTrack(hwnd, track);
     FocusSongName();

@@ -24,7 +24,8 @@ bool RunRipping(HWND hwnd) {
     // A rip is CD audio whatever the WAV parameters say: it can always be converted.
     if (ripped && settings.convertToMp3) {
         SetCursor(g_app.busyCursor);
-        converted = ConvertWavToMp3(hwnd, g_engine.currentFileName);
+        mp3::Mp3Tag tag = TagOfTrack(CurrentTrackNumber(g_tracks), g_engine.currentFileName);
+        converted = ConvertWavToMp3(hwnd, g_engine.currentFileName, &tag);
         SetCursor(LoadCursor(nullptr, IDC_ARROW));
         if (converted) {
             char mp3[kFileNameText];

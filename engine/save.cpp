@@ -6,6 +6,7 @@
 
 #include "convert.h"
 #include "display.h"
+#include "drive.h"
 #include "engine.h"
 #include "files.h"
 #include "mci.h"
@@ -118,7 +119,10 @@ void OnSave(HWND hwnd) {
 
     bool saved = StopAndSaveRecording(hwnd);
     if (saved) CopyText(g_engine.playBackFile, g_engine.currentFileName);   // Play Back plays the last file saved
-    bool converted = saved && g_settings.recording.convertToMp3 && ConvertWavToMp3(hwnd, g_engine.currentFileName);
+    // A recording of a CD track is tagged as the track; one of the line in by its file's name.
+    mp3::Mp3Tag tag = IsCdSource(g_engine.mode) ? TagOfTrack(CurrentTrackNumber(g_tracks), g_engine.currentFileName)
+                                                : TagOfFileName(g_engine.currentFileName);
+    bool converted = saved && g_settings.recording.convertToMp3 && ConvertWavToMp3(hwnd, g_engine.currentFileName, &tag);
     TellWhatWasSaved(hwnd, saved, converted);
     // A recording that could not be saved ends a batch: the next tracks would meet the same fault.
     if (!saved && g_engine.soundRecorded) EndBatch(&g_batch);

@@ -6,6 +6,7 @@
 #include "drive.h"
 #include "engine.h"
 #include "mci.h"
+#include "names.h"
 #include "resource.h"
 #include "window_kit.h"
 
@@ -128,4 +129,5 @@ void OnTrackButton(HWND hwnd, int command) {
         case IDC_MAIN_LASTTRACK: ShowTrack(hwnd, count < 1 ? 1 : count, false); break;
         default: break;
     }
+    ShowSourceSongName();
 }

@@ -26,6 +26,7 @@
 #include "files.h"
 #include "mp3_tag.h"
 #include "mci.h"
+#include "names.h"
 #include "naming.h"
 #include "resource.h"
 #include "settings.h"
@@ -329,19 +330,45 @@ bool ConvertWavToMp3(HWND hwnd, const char* wavPath, const mp3::Mp3Tag* tag) {
     return true;
 }
 
+namespace {
+
+// Text in the system's code page as UTF-8 (through UTF-16); under a UTF-8 code page it
+// stays as it is. Empty where it cannot be read.
+std::string Utf8OfAnsi(const std::string& text) {
+    if (text.empty()) return text;
+    int units = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (units <= 0) return "";
+    std::wstring wide(static_cast<size_t>(units), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], units);
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return "";
+    std::string utf8(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, &utf8[0], bytes, nullptr, nullptr);
+    return utf8;
+}
+
+}  // namespace
+
 mp3::Mp3Tag TagOfFileName(const char* path) {
     mp3::Mp3Tag tag;
-    std::string name = mp3::TitleFromPath(path);
-    if (name.empty()) return tag;
-    // The system's code page to UTF-16 to UTF-8; under a UTF-8 code page it stays as it is.
-    int units = MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
-    if (units <= 0) return tag;
-    std::wstring wide(static_cast<size_t>(units), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), &wide[0], units);
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0) return tag;
-    tag.title.assign(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, &tag.title[0], bytes, nullptr, nullptr);
+    tag.title = Utf8OfAnsi(mp3::TitleFromPath(path));
+    return tag;
+}
+
+mp3::Mp3Tag TagOfTrack(int track, const char* path) {
+    mp3::Mp3Tag tag = TagOfFileName(path);
+    const ReleaseNames* release = DiscRelease();
+    const TrackNames* names = release ? TrackOf(*release, track) : nullptr;
+    if (names) tag = mp3::TagFromNames(*release, *names);
+    // The title is the track's name as the user left it; the source's whole title while
+    // it stands (the table holds it cut to a name's length), else the file's name.
+    if (!TrackNamedBySource(track) && track >= 1 && track <= kMaxTrack && g_tracks.trackNames[track][0] != '\0')
+        tag.title = Utf8OfAnsi(g_tracks.trackNames[track]);
+    if (tag.title.empty()) tag.title = TagOfFileName(path).title;
+    if (tag.track == 0 && track >= 1 && track <= g_tracks.trackCount) {
+        tag.track = track;
+        tag.trackTotal = g_tracks.trackCount;
+    }
     return tag;
 }
 

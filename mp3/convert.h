@@ -23,6 +23,12 @@ bool ConvertWavToMp3(HWND hwnd, const char* wavPath, const mp3::Mp3Tag* tag = nu
 // ending), read in the system's code page and carried as UTF-8; nothing else.
 mp3::Mp3Tag TagOfFileName(const char* path);
 
+// The tag of CD track `track` made into `path`: artist, album, year, "n/N" and the
+// MusicBrainz ids of the release in use where a source named the disc, the title the
+// track's name (the source's whole title while the track bears it) or else the file's,
+// the track's number on the disc at least.
+mp3::Mp3Tag TagOfTrack(int track, const char* path);
+
 // Walks the chunks of the WAV file `path` to its format and sound; false when the file
 // cannot be opened (a file that cannot be read has no format and no sound).
 bool FindWavSound(const char* path, mp3::WavLayout* layout);

@@ -62,6 +62,7 @@
 #define IDC_TRACKS_RECORD           303     /* the tracks to record, in order */
 #define IDC_TRACKS_RENAME           304
 #define IDC_TRACKS_CLEAR            305
+#define IDC_TRACKS_RELEASE          306     /* the releases a disc id names, where there are several */
 
 // The About box (template by name) and the texts it fills in.
 #define IDD_ABOUT                   "About"

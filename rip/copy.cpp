@@ -32,6 +32,7 @@
 #include "files.h"
 #include "framecopy.h"
 #include "naming.h"
+#include "names.h"
 #include "riplog.h"
 #include "secureread.h"
 #include "sense.h"
@@ -180,6 +181,7 @@ bool OpenRip(RipJob* job, bool continuesBatch) {
     job->lookup = LookupDisc(job->head.ids, &job->head.entry);
     job->head.lookup = job->lookup.status;
     job->head.pressings = job->lookup.pressings.size();
+    job->head.names = g_names.account;
     job->features.size = sizeof job->features;
     if (GetCDFeatures(job->cd, &job->features) != kResultOk) job->features = {sizeof job->features, akrip::kC2None, 0, 0};
     const bool virtualDrive = (job->features.flags & akrip::kFeatureVirtual) != 0;

@@ -2,14 +2,6 @@
 
 #include <cstring>
 
-std::string CutUtf8(const std::string& text, size_t maxBytes) {
-    if (text.size() <= maxBytes) return text;
-    size_t end = maxBytes;
-    // Back off continuation bytes (10xxxxxx) to the start of the character they belong to.
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-    return text.substr(0, end);
-}
-
 const TrackNames* TrackOf(const ReleaseNames& release, int track) {
     for (const TrackNames& names : release.tracks)
         if (names.number == track) return &names;

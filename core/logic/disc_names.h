@@ -45,9 +45,6 @@ struct GivenNames {
     char names[kMaxTrack + 1][kTrackNameText];
 };
 
-// `text` cut to at most `maxBytes` bytes without splitting a UTF-8 sequence.
-std::string CutUtf8(const std::string& text, size_t maxBytes);
-
 // The release's names of track `track`, or null.
 const TrackNames* TrackOf(const ReleaseNames& release, int track);
 

@@ -55,3 +55,11 @@ std::string Latin1ToUtf8(const std::string& text) {
     }
     return out;
 }
+
+std::string CutUtf8(const std::string& text, size_t most) {
+    if (text.size() <= most) return text;
+    size_t cut = most;
+    // Back over continuation bytes to the start of the character the cut falls in.
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    return text.substr(0, cut);
+}

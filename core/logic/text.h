@@ -18,5 +18,7 @@ void LowerAscii(char* text);
 // sequence cut short, an overlong form, a surrogate or a code point past U+10FFFF.
 size_t Utf8SequenceLength(const char* text, size_t available);
 bool IsValidUtf8(const std::string& text);
+// The longest start of `text` of at most `most` bytes that ends between UTF-8 characters.
+std::string CutUtf8(const std::string& text, size_t most);
 // ISO 8859-1 bytes as UTF-8 (each byte is the code point of its value).
 std::string Latin1ToUtf8(const std::string& text);

@@ -35,14 +35,6 @@ void FillTagRecord(const Mp3Tag& tag, uint8_t (&record)[kTagRecordBytes]) {
     PutText(record + 864, 40, tag.recordingId);
 }
 
-std::string CutUtf8(const std::string& text, size_t most) {
-    if (text.size() <= most) return text;
-    size_t cut = most;
-    // Back over continuation bytes to the start of the character the cut falls in.
-    while (cut > 0 && (static_cast<uint8_t>(text[cut]) & 0xC0) == 0x80) --cut;
-    return text.substr(0, cut);
-}
-
 std::string TitleFromPath(const char* path) {
     const char* name = path;
     for (const char* at = path; *at; ++at)

@@ -29,9 +29,6 @@ constexpr size_t kTagRecordBytes = 904;
 // numbers outside 0..65535 are left out.
 void FillTagRecord(const Mp3Tag& tag, uint8_t (&record)[kTagRecordBytes]);
 
-// The longest start of `text` of at most `most` bytes that ends between UTF-8 characters.
-std::string CutUtf8(const std::string& text, size_t most);
-
 // The name a file gives a title: its file name without folder and ending
 // ("c:\music\take1.wav" gives "take1"), in the path's own bytes.
 std::string TitleFromPath(const char* path);

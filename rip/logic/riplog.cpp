@@ -161,6 +161,7 @@ std::string RipLogText(const RipLog& log) {
     text += "\r\n" + Row("Disc ids", "AccurateRip " + Hex(log.ids.id1) + "-" + Hex(log.ids.id2) + ", freedb " +
                                           Hex(log.ids.freedb));
     text += Row("AccurateRip", log.entry + ": " + LookupText(log));
+    if (!log.names.empty()) text += Row("Track names", log.names);
     for (const TrackLog& t : log.tracks) text += "\r\n" + TrackText(t);
     return text + "\r\n" + Verdict(log) + "\r\n";
 }

@@ -61,6 +61,7 @@ struct RipLog {
     std::string entry;           // the database address asked
     ArLookupStatus lookup = ArLookupStatus::kNotReached;
     size_t pressings = 0;
+    std::string names;           // which source named the disc's tracks, or that none did
     std::vector<TrackLog> tracks;
 };
 

@@ -370,12 +370,54 @@ private:
     bool locked_ = false;
 };
 
+// ---- reading the tag with mutagen ----
+
+// Prints the ID3v2 version and each frame but LAME's encoder frame (TSSE) as
+// "ID:encoding=text" ("TXXX:0:description=text"), sorted; "untagged" without a tag.
+const char kTagReader[] = R"(import sys
+from mutagen.id3 import ID3, ID3NoHeaderError
+out = open(sys.argv[2], 'w', encoding='utf-8')
+try:
+    tag = ID3(sys.argv[1], translate=False, load_v1=False)
+except ID3NoHeaderError:
+    out.write('untagged\n')
+    sys.exit(0)
+lines = []
+for frame in tag.values():
+    if frame.FrameID == 'TSSE':
+        continue
+    desc = frame.desc + '=' if frame.FrameID == 'TXXX' else ''
+    lines.append('%s:%d:%s%s' % (frame.FrameID, frame.encoding, desc, '/'.join(frame.text)))
+out.write('ID3v2.%d.%d\n' % tag.version[1:] + ''.join(l + '\n' for l in sorted(lines)))
+)";
+
+inline ::testing::AssertionResult ReadTags(const std::string& mp3Path, std::vector<std::string>* lines) {
+    std::string dir = mp3Path.substr(0, mp3Path.find_last_of('\\')), script = mp3Path + ".tags.py";
+    std::string out = mp3Path + ".tags.txt", text;
+    if (!harness::WriteFile(script, kTagReader)) return ::testing::AssertionFailure() << "cannot write " << script;
+    int code = -1;
+    // Debian's own Python, which python3-mutagen is installed for.
+    bool ran = harness::RunUnixShell("/usr/bin/python3 '" + harness::UnixPath(script) + "' '" + harness::UnixPath(mp3Path) +
+                                         "' '" + harness::UnixPath(out) + "'",
+                                     dir, &code);
+    bool read = harness::ReadFile(out, &text);
+    DeleteFileA(script.c_str());
+    DeleteFileA(out.c_str());
+    if (!ran || code != 0 || !read) return ::testing::AssertionFailure() << "mutagen failed (" << code << ")";
+    lines->clear();
+    for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
+        lines->push_back(text.substr(at, end - at));
+    return ::testing::AssertionSuccess();
+}
+
 // Starts CDQuorrel.exe in a scratch folder with the rig in a known state.
 class QuorrelTest : public ::testing::Test {
 protected:
     void SetUp() override {
         rigstate::Reset();
         SetProgramValue("AccurateRipUrl", kNoDatabase);
+        SetProgramValue("MusicBrainzUrl", kNoDatabase);   // no name source unless a test serves one
+        SetProgramValue("FreedbUrl", kNoDatabase);
         SetProgramValue("ReadOffset", "");
         SetProgramValue("DriveOffsets", "");   // no drive list kept from an earlier test
         dir_ = harness::ScratchDir();
@@ -389,14 +431,15 @@ protected:
     // Writes a disc into the scratch folder (a CD-Extra with `dataFrames` sectors of
     // data after the audio tracks); returns its .cue path.
     std::string MakeDisc(const std::string& name, const std::vector<long>& frames, uint32_t seed = kDiscSeed,
-                         long dataFrames = 0) {
+                         long dataFrames = 0, const akrip::CdText* text = nullptr) {
         std::string cue = harness::JoinPath(dir_, name + ".cue"), error;
-        EXPECT_TRUE(discgen::WriteDisc(cue, frames, seed, &error, dataFrames)) << error;
+        EXPECT_TRUE(discgen::WriteDisc(cue, frames, seed, &error, dataFrames, text)) << error;
         return cue;
     }
-    void InsertDisc(const std::vector<long>& frames, const std::string& name = "disc", long dataFrames = 0) {
+    void InsertDisc(const std::vector<long>& frames, const std::string& name = "disc", long dataFrames = 0,
+                    const akrip::CdText* text = nullptr) {
         frames_ = frames;
-        rigstate::SetDisc(MakeDisc(name, frames, kDiscSeed, dataFrames));
+        rigstate::SetDisc(MakeDisc(name, frames, kDiscSeed, dataFrames, text));
         rigstate::SetDoorOpen(false);
     }
 

@@ -3,6 +3,9 @@
 // files named after them, checked sample for sample against the disc's material.
 #include "quorrel_session.h"
 
+#include "discid.h"
+#include "http_server.h"
+
 namespace quorrel {
 namespace {
 
@@ -547,6 +550,145 @@ TEST_F(Batch, RipsABatchOfAnyLengthToItsEnd) {
         EXPECT_TRUE(file.size() == 44u + 2352 && file.substr(44) == TrackPcm(track)) << "track " << track;
     }
     EXPECT_EQ(app_.ControlText(kSongName), "track70.wav");
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
+
+// ---- names from the name sources ----
+
+std::wstring Wide(const std::string& utf8) {
+    int units = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(units > 0 ? units : 1), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &wide[0], units);
+    wide.resize(wide.size() - 1);
+    return wide;
+}
+
+// A window's text (or a combo box's entry `entry`) in UTF-8, whatever this program's
+// code page.
+std::string TextOf(HWND window, int entry = -1) {
+    wchar_t text[512] = {};
+    if (entry < 0)
+        SendMessageW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
+    else if (SendMessageW(window, CB_GETLBTEXTLEN, entry, 0) < 512)
+        SendMessageW(window, CB_GETLBTEXT, entry, reinterpret_cast<LPARAM>(text));
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(bytes > 0 ? bytes : 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, &utf8[0], bytes, nullptr, nullptr);
+    utf8.resize(utf8.size() - 1);
+    return utf8;
+}
+
+// The MusicBrainz disc id of a disc of `frames` as the rig lays it out.
+std::string DiscIdOf(const std::vector<long>& frames) {
+    DiscLayout layout;
+    for (long f : frames) {
+        layout.starts.push_back(layout.leadout);
+        layout.data.push_back(false);
+        layout.leadout += f;
+    }
+    return MusicBrainzDiscId(layout);
+}
+
+std::string Fixture(const std::string& name) {
+    std::string path = "Z:" QUORREL_FIXTURES_DIR "/" + name, text;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    EXPECT_TRUE(harness::ReadFile(path, &text)) << path;
+    return text;
+}
+
+bool HasLine(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// A disc is named by the first source that names it: MusicBrainz's recorded answer for
+// the disc's id, served here; with MusicBrainz out of reach, the disc's CD-Text. The
+// names fill the dialog and the song name field, name the files (what no file name may
+// hold replaced, any script kept) and tag the MP3s; the log says who named the disc.
+TEST_F(Batch, NamesFromMusicBrainzOrCdTextNameAndTagTheFiles) {
+    harness::HttpServer server;
+    ASSERT_TRUE(server.Start());
+    SetProgramValue("MusicBrainzUrl", server.Base());
+    const std::string query = "?inc=recordings+artist-credits&fmt=json";
+    const std::string twelve = "/discid/" + DiscIdOf(kTwelveTracks) + query;
+    server.Serve(twelve, Fixture("musicbrainz/xAq8L4ELMW14.6wI6tt7QAcxiDI-.json"));
+    WriteSettingsFile(SettingsFileBytes(16, 44100, 2, 128, 0, true, true));
+    Start(kTwelveTracks);
+    app_.PostCommand(kRip);
+    ASSERT_TRUE(harness::WaitUntil([&] { return app_.MenuChecked(kRip); }, 2000));
+    EXPECT_TRUE(ShowsSongName("Deus Ibi Est.wav"));
+
+    // Two releases share the disc id: the user picks the second, the American one.
+    ASSERT_TRUE(Open());
+    HWND chooser = Item(IDC_TRACKS_RELEASE);
+    ASSERT_TRUE(chooser) << "no choice of release";
+    EXPECT_EQ(SendMessageA(chooser, CB_GETCOUNT, 0, 0), 2);
+    EXPECT_EQ(TextOf(chooser, 0), "Isobel Campbell & Mark Lanegan \xE2\x80\x93 Ballad of the Broken Seas (2006, GB)");
+    DWORD_PTR result = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(chooser, CB_SETCURSEL, 1, 0, SMTO_NORMAL, 3000, &result));
+    ASSERT_TRUE(SendMessageTimeoutA(dialog_.box, WM_COMMAND, MAKEWPARAM(IDC_TRACKS_RELEASE, CBN_SELCHANGE),
+                                    reinterpret_cast<LPARAM>(chooser), SMTO_NORMAL, 3000, &result));
+    ASSERT_TRUE(Add(1));
+    ASSERT_TRUE(Add(7));
+    EXPECT_EQ(Entries(kRecordList), (Texts{"Deus Ibi Est", "(Do You Wanna) Come Walk With Me?"}));
+    ASSERT_TRUE(Close(IDOK, "Deus Ibi Est.wav"));
+    app_.PostCommand(kPlay);
+    const std::string second = ScratchPath("(do you wanna) come walk with me_.mp3");
+    ASSERT_TRUE(harness::WaitUntil([&] { return harness::FileExists(second) && app_.IsEnabled(kEject); }, 30000))
+        << "the batch made no MP3 of track 7";
+    EXPECT_TRUE(app_.NoMessageBoxWithin(300));
+    EXPECT_EQ(harness::ReadFileOrEmpty(ScratchPath("deus ibi est.wav")).substr(44), TrackPcm(1));
+    std::vector<std::string> tags;
+    ASSERT_TRUE(ReadTags(second, &tags));
+    for (const char* line : {"ID3v2.3.0", "TIT2:0:(Do You Wanna) Come Walk With Me?", "TALB:0:Ballad of the Broken Seas",
+                             "TPE1:0:Isobel Campbell & Mark Lanegan", "TRCK:0:7/12", "TYER:0:2006",
+                             "TXXX:0:MusicBrainz Album Id=8a457e97-ed59-31f1-8b1c-41f24e9a7183",
+                             "TXXX:0:MusicBrainz Track Id=ef599a4c-8163-4829-9332-8dfe8c79219a"})
+        EXPECT_TRUE(HasLine(tags, line)) << line;
+    const std::string log = harness::ReadFileOrEmpty(ScratchPath("deus ibi est.log"));
+    EXPECT_NE(log.find("Track names  from MusicBrainz (disc id " + DiscIdOf(kTwelveTracks) + ", 2 releases)"),
+              std::string::npos) << log;
+    EXPECT_EQ(server.Requests(twelve), 1) << "one lookup of the disc in a run";
+    EXPECT_EQ(ExitProgram(), 0u);
+
+    // A disc in Japanese: its file keeps the characters, its tag carries them.
+    akrip::CdText text;
+    text.disc = {"Sheet Album", "Sheet Band", ""};
+    text.tracks = {{"Erste Spur", "", ""}};
+    const std::vector<long> three = {225, 150, 150};
+    server.Serve("/discid/" + DiscIdOf(three) + query, Fixture("musicbrainz/toc-match-japanese.json"));
+    InsertDisc(three, "three", 0, &text);
+    ASSERT_TRUE(Launch());
+    ASSERT_TRUE(DiscRead());
+    app_.PostCommand(kRip);
+    ASSERT_TRUE(harness::WaitUntil([&] { return TextOf(app_.Control(kSongName)) == "波の音.wav"; }, 5000))
+        << TextOf(app_.Control(kSongName));
+    ASSERT_TRUE(app_.SendCommand(kPlay, 60000));
+    const std::wstring japanese = Wide(dir_ + "\\波の音.mp3");
+    ASSERT_TRUE(CopyFileW(japanese.c_str(), Wide(ScratchPath("japanese.mp3")).c_str(), FALSE)) << "no 波の音.mp3";
+    ASSERT_TRUE(ReadTags(ScratchPath("japanese.mp3"), &tags));
+    EXPECT_TRUE(HasLine(tags, "TIT2:1:波の音") && HasLine(tags, "TPE1:1:星野楽団") && HasLine(tags, "TRCK:0:1/3"))
+        << ::testing::PrintToString(tags);
+    EXPECT_EQ(ExitProgram(), 0u);
+
+    // MusicBrainz out of reach: the disc's CD-Text names it.
+    SetProgramValue("MusicBrainzUrl", kNoDatabase);
+    ASSERT_TRUE(Launch());
+    ASSERT_TRUE(DiscRead());
+    app_.PostCommand(kRip);
+    EXPECT_TRUE(ShowsSongName("Erste Spur.wav"));
+    // Track 2 has no name of its own: the field is the user's again, until track 1 is back.
+    ASSERT_TRUE(app_.SendCommand(kNextTrack));
+    EXPECT_TRUE(ShowsSongName("untitled"));
+    ASSERT_TRUE(app_.SendCommand(kFirstTrack));
+    EXPECT_TRUE(ShowsSongName("Erste Spur.wav"));
+    ASSERT_TRUE(app_.SendCommand(kPlay, 60000));
+    ASSERT_TRUE(ReadTags(ScratchPath("erste spur.mp3"), &tags));
+    EXPECT_TRUE(HasLine(tags, "TIT2:0:Erste Spur") && HasLine(tags, "TALB:0:Sheet Album") &&
+                HasLine(tags, "TPE1:0:Sheet Band"))
+        << ::testing::PrintToString(tags);
+    EXPECT_NE(harness::ReadFileOrEmpty(ScratchPath("erste spur.log")).find("Track names  from the disc's CD-Text"),
+              std::string::npos);
     EXPECT_EQ(ExitProgram(), 0u);
 }
 

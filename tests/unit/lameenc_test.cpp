@@ -224,9 +224,9 @@ TEST(TagText, TheTitleOfAFileIsItsNameWithoutFolderAndEnding) {
     EXPECT_EQ(mp3::TitleFromPath("c:\\my.music\\take1"), "take1");
     EXPECT_EQ(mp3::TitleFromPath("d:song.wav"), "song");
     EXPECT_EQ(mp3::TitleFromPath("/tmp/x/.wav"), "");
-    EXPECT_EQ(mp3::CutUtf8("駆駆", 5), "駆");
-    EXPECT_EQ(mp3::CutUtf8("駆駆", 6), "駆駆");
-    EXPECT_EQ(mp3::CutUtf8("駆", 2), "");
+    EXPECT_EQ(CutUtf8("駆駆", 5), "駆");
+    EXPECT_EQ(CutUtf8("駆駆", 6), "駆駆");
+    EXPECT_EQ(CutUtf8("駆", 2), "");
 }
 
 std::string Mp3Path(const std::string& wav, size_t size = 260) {

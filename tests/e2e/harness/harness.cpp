@@ -154,15 +154,38 @@ void SetUserString(const char* key, const char* name, const std::string& value) 
     RegCloseKey(handle);
 }
 
-bool RemoveTree(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+namespace {
+
+// Removes a file or a folder with all it holds, by wide names: a file the program
+// named in a script this program's code page lacks is removed too.
+bool RemoveTreeW(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return true;
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        return DeleteFileA(path.c_str()) != 0;
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        return DeleteFileW(path.c_str()) != 0;
     }
-    for (const std::string& name : ListFiles(path)) RemoveTree(JoinPath(path, name));
-    return RemoveDirectoryA(path.c_str()) != 0;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = found.cFileName;
+            if (name != L"." && name != L"..") RemoveTreeW(path + L"\\" + name);
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    return RemoveDirectoryW(path.c_str()) != 0;
+}
+
+}  // namespace
+
+bool RemoveTree(const std::string& path) {
+    int units = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+    if (units <= 0) return false;
+    std::wstring wide(static_cast<size_t>(units), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], units);
+    wide.resize(wide.size() - 1);
+    return RemoveTreeW(wide);
 }
 
 std::vector<std::string> ListFiles(const std::string& dir) {
