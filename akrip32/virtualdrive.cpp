@@ -189,8 +189,9 @@ struct KeyWatch {
 constexpr uint64_t kUnknownPosition = ~0ull;
 
 // A read that goes on from where the previous read ended is a rip under way. For such a
-// read the rig's key is looked at no more often than this: under Wine each look is a
-// call into its server, which costs more than the read itself. Every other call looks.
+// read the rig's key and the disc's files are looked at no more often than this: under
+// Wine each look is a call into its server, which costs more than the read itself.
+// Every other call looks.
 constexpr LONGLONG kLookIntervalMicroseconds = 2000;
 
 // What the drive last read of the rig, and whether it may be taken as it is.
@@ -246,11 +247,10 @@ bool LookDue(const View& view, long first) {
 // begins at, -1 for any other call.
 bool ViewStillCurrent(View& view, long first) {
     if (!view.current) return false;
-    if (LookDue(view, first)) {
-        HANDLE events[] = {view.rig.changed, view.parent.changed};
-        if (WaitForMultipleObjects(2, events, FALSE, 0) != WAIT_TIMEOUT) return false;
-        view.lastLook = CounterNow();
-    }
+    if (!LookDue(view, first)) return true;
+    HANDLE events[] = {view.rig.changed, view.parent.changed};
+    if (WaitForMultipleObjects(2, events, FALSE, 0) != WAIT_TIMEOUT) return false;
+    view.lastLook = CounterNow();
     return view.loaded != kResultOk || (view.cue.Unchanged() && view.bin.Unchanged());
 }
 
