@@ -131,9 +131,9 @@ TEST(Mp3Name, ALongPathFitsExactlyOrIsRefused) {
 // The FLAC file's name follows the MP3's rules; its tags are the release's where known.
 TEST(FlacPlan, NameTagsAndSamples) {
     char out[16] = {};
-    EXPECT_TRUE(mp3::FlacPathFor("c:\\my.m\\a.wav", out, 13));
+    EXPECT_TRUE(mp3::FlacPathFor("c:\\my.m\\a.wav", out, 15));
     EXPECT_STREQ(out, "c:\\my.m\\a.flac");
-    EXPECT_FALSE(mp3::FlacPathFor("c:\\my.m\\a.wav", out, 12));
+    EXPECT_FALSE(mp3::FlacPathFor("c:\\my.m\\a.wav", out, 14));
     EXPECT_TRUE(mp3::FlacPathFor("d:take", out, sizeof out));
     EXPECT_STREQ(out, "d:take.flac");
     EXPECT_EQ(mp3::TitleFromPath("c:\\my.rips\\Blue Moon.wav"), "Blue Moon");
