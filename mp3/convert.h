@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "flac_plan.h"
 #include "wav_layout.h"
 
 // Converts the WAV file `wavPath` into an MP3 file beside it (same
@@ -12,7 +13,18 @@
 // to be kept, and Play, the song name field and (with a kept WAV file) Play Back are
 // enabled. On failure the WAV file stays, no new MP3 file is left behind and an MP3 file
 // that was there before is unchanged.
-bool ConvertWavToMp3(HWND hwnd, const char* wavPath);
+// With `mayDeleteWav` false the WAV file stays whatever the setting says (another
+// conversion of it failed).
+bool ConvertWavToMp3(HWND hwnd, const char* wavPath, bool mayDeleteWav = true);
+
+// Converts the WAV file `wavPath` into a FLAC file beside it (same name, ending
+// ".flac"): level 5, verified, the audio's MD5 in its header, `tags` as its Vorbis
+// comments. Shows its own messages ("FLAC Error") and draws its progress. True when the
+// FLAC file is complete and verified under its name. The WAV file is never deleted here;
+// on failure no new FLAC file is left behind and one that was there before is unchanged.
+bool ConvertWavToFlac(HWND hwnd, const char* wavPath, const mp3::FlacTags& tags);
+// The tags of a file no name is known for: TITLE, its file's name without the ending.
+mp3::FlacTags TagsForFile(const char* wavPath);
 
 // Walks the chunks of the WAV file `path` to its format and sound; false when the file
 // cannot be opened (a file that cannot be read has no format and no sound).
