@@ -19,7 +19,6 @@ bool RunRipping(HWND hwnd) {
     UpdateWindow(g_app.songName);
     bool ripped = RipCurrentTrack(hwnd, g_engine.currentFileName, BatchContinues(g_batch));
     StartTimer(hwnd, kTimerDrivePoll, kPollPeriod);
-    const RecordingSettings& settings = g_settings.recording;
     Conversions made = {false, false, true};
     char wav[kFileNameText];
     CopyText(wav, g_engine.currentFileName);

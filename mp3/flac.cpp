@@ -86,7 +86,7 @@ FLAC__StreamEncoderWriteStatus WriteBytes(const FLAC__StreamEncoder*, const FLAC
     return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;
 }
 
-// Seeking lets libFLAC write the finished STREAMINFO (its MD5, sample count and frame
+// Seeking lets libFLAC (which computes the MD5 of the audio unless told not to) write the finished STREAMINFO (its MD5, sample count and frame
 // sizes) back at the file's start.
 FLAC__StreamEncoderSeekStatus SeekTo(const FLAC__StreamEncoder*, FLAC__uint64 offset, void* data) {
     auto* c = static_cast<FlacConversion*>(data);
@@ -131,7 +131,7 @@ bool StartEncoder(FlacConversion* c, const mp3::WavLayout& layout, uint64_t fram
                FLAC__stream_encoder_set_channels(e, layout.channels) &&
                FLAC__stream_encoder_set_bits_per_sample(e, layout.bitsPerSample) &&
                FLAC__stream_encoder_set_sample_rate(e, layout.sampleRate) &&
-               FLAC__stream_encoder_set_do_md5(e, true) && FLAC__stream_encoder_set_total_samples_estimate(e, frames) &&
+               FLAC__stream_encoder_set_total_samples_estimate(e, frames) &&
                FLAC__stream_encoder_set_metadata(e, &c->tags, 1);
     if (!set || FLAC__stream_encoder_init_stream(e, WriteBytes, SeekTo, Tell, nullptr, c) !=
                     FLAC__STREAM_ENCODER_INIT_STATUS_OK)
