@@ -192,7 +192,8 @@ protected:
     }
     std::vector<std::string> Files() { return harness::ListFiles(dir_); }
     // The FLAC file `name` as Debian's tools see it: flac -t passes, flac -d gives back
-    // exactly `pcm`, metaflac shows the MD5 of it and the TITLE, and mutagen reads the same.
+    // exactly `pcm`, metaflac shows the MD5 of it and the TITLE, and mutagen (Debian's
+    // python3-mutagen, for Debian's Python) reads the same.
     void ExpectFlacOf(const std::string& name, const std::string& pcm, const std::string& title) {
         std::string flac = harness::UnixPath(ScratchPath(name));
         ASSERT_FALSE(flac.empty());
@@ -201,7 +202,7 @@ protected:
             "set -e; f='" + flac + "'; flac -t -s \"$f\"; flac -d -s -f --force-raw-format --endian=little "
             "--sign=signed -o \"$f.raw\" \"$f\"; metaflac --list \"$f\" > \"$f.list\"; "
             "md5sum < \"$f.raw\" | cut -c1-32 > \"$f.md5\"; "
-            "python3 -c 'import sys, mutagen.flac; print(mutagen.flac.FLAC(sys.argv[1])[\"title\"][0])' \"$f\" "
+            "/usr/bin/python3 -c 'import sys, mutagen.flac; print(mutagen.flac.FLAC(sys.argv[1])[\"title\"][0])' \"$f\" "
             "> \"$f.title\"";
         ASSERT_TRUE(harness::RunUnixShell(script, dir_, &code, 60000));
         EXPECT_EQ(code, 0) << "flac -t, flac -d, metaflac or mutagen failed on " << name;
@@ -303,13 +304,17 @@ TEST_F(Mp3, ARipIsConvertedWhateverTheWavParametersSay) {
     EXPECT_EQ(harness::ReadFileOrEmpty(ScratchPath("ripped.wav")).substr(44), TrackPcm(1));
     ExpectMp3Of("ripped.mp3", 128, TrackPcm(1));
     ExpectFlacOf("ripped.flac", TrackPcm(1), "ripped");
+    auto flacValue = [] {
+        DWORD on = 2, size = sizeof on;
+        RegGetValueA(HKEY_CURRENT_USER, "Software\\CD Quorrel", "ConvertToFlac", RRF_RT_REG_DWORD, nullptr, &on, &size);
+        return on;
+    };
+    EXPECT_EQ(flacValue(), 1u) << "kept at once";
+    ASSERT_TRUE(app_.SendCommand(kFlac));   // off again for the other tests
+    EXPECT_FALSE(app_.MenuChecked(kFlac));
+    EXPECT_EQ(flacValue(), 0u);
     app_.AutoAnswer({"Save", "", "No"});   // the changed parameters are not kept
     EXPECT_EQ(ExitProgram(), 0u);
-    DWORD flacOn = 0, size = sizeof flacOn;
-    EXPECT_EQ(RegGetValueA(HKEY_CURRENT_USER, "Software\\CD Quorrel", "ConvertToFlac", RRF_RT_REG_DWORD, nullptr,
-                           &flacOn, &size),
-              ERROR_SUCCESS);
-    EXPECT_EQ(flacOn, 1u);
 }
 
 TEST_F(Mp3, AnExistingMp3IsAskedAboutAndNotKeepingTheWavAsksToo) {
