@@ -108,6 +108,8 @@ LRESULT OnCreate(HWND hwnd) {
     LoadEncoderLibrary(hwnd);
     g_app.menu = GetMenu(hwnd);
     if (!g_settings.recording.convertToMp3) EnableMenuCommand(IDM_MP3PARAMS, false);
+    ReadFlacSetting();
+    CheckMenuCommand(IDM_FLAC, g_settings.convertToFlac);
     CreateControls(hwnd);
     InitDisplay();
     if (!OpenCdDevice(hwnd)) return -1;
@@ -199,7 +201,7 @@ void OnTimer(HWND hwnd, UINT_PTR id) {
 
 void OnExit(HWND hwnd) { DestroyWindow(hwnd); }
 
-// Commands 102–124; every other id (the song name field's notifications among them)
+// Commands 102–124 and the FLAC switch; every other id (the song name field's notifications among them)
 // is ignored.
 void OnCommand(HWND hwnd, int id) {
     switch (id) {
@@ -226,6 +228,11 @@ void OnCommand(HWND hwnd, int id) {
         case IDM_BACKGROUND: OnRecordInBackground(hwnd); break;
         case IDM_HELPCONTENTS: OnHelpContents(hwnd); break;
         case IDM_ABOUT: OnAbout(hwnd); break;
+        case IDM_FLAC:   // takes effect from the next Play; kept at once
+            g_settings.convertToFlac = !g_settings.convertToFlac;
+            CheckMenuCommand(IDM_FLAC, g_settings.convertToFlac);
+            WriteFlacSetting();
+            break;
         default: break;
     }
 }

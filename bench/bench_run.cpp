@@ -3,6 +3,7 @@
 // waits until the disc has been read, then
 //
 //   bench_run rip PROGRAM FOLDER TRACK OUT.wav        rips TRACK into OUT.wav
+//   bench_run flac PROGRAM FOLDER TRACK OUT.wav       the same with "Convert to FLAC" on: OUT.flac too
 //   bench_run offline PROGRAM FOLDER TRACK OUT.wav    the same without a database
 //   bench_run mp3 PROGRAM FOLDER KBPS IN.wav          converts IN.wav to MP3 at KBPS
 //
@@ -190,6 +191,16 @@ bool RipJob(harness::Program& program, const std::string& exe, const std::string
     return true;
 }
 
+void SetFlacSwitch(bool on) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\CD Quorrel", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    DWORD value = on ? 1 : 0;
+    RegSetValueExA(key, "ConvertToFlac", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    RegCloseKey(key);
+}
+
 int Run(char** argv) {
     const std::string job = argv[1], exe = argv[2], folder = harness::FullPath(argv[3]);
     const int number = atoi(argv[4]);
@@ -200,7 +211,9 @@ int Run(char** argv) {
     quorrel::SetProgramValue("AccurateRipUrl", quorrel::kNoDatabase);
     quorrel::SetProgramValue("MusicBrainzUrl", quorrel::kNoDatabase);   // no name source: the disc is named as today
     quorrel::SetProgramValue("FreedbUrl", quorrel::kNoDatabase);
-    if (job == "rip" && number >= 1) {
+    // "Convert to FLAC" is on for the flac job alone (the program reads it at its start).
+    SetFlacSwitch(job == "flac");
+    if ((job == "rip" || job == "flac") && number >= 1) {
         // A server on this machine answers with the disc's entry: no second read is needed.
         std::string path, entry;
         if (!AccurateRipEntryFor(rigstate::Disc(), 200, &path, &entry) || !database.Start()) {
@@ -221,7 +234,9 @@ int Run(char** argv) {
         return 2;
     }
     SIZE_T peak = PeakWorkingSet(program);
-    if (!Finish(program) || g_failed) return 1;
+    bool finished = Finish(program);
+    SetFlacSwitch(false);
+    if (!finished || g_failed) return 1;
     printf("%.4f %lu\n", seconds, static_cast<unsigned long>(peak));
     return 0;
 }
@@ -232,6 +247,7 @@ int main(int argc, char** argv) {
     if (argc != 6) {
         fprintf(stderr,
                 "usage: bench_run rip PROGRAM FOLDER TRACK OUT.wav\n"
+                "       bench_run flac PROGRAM FOLDER TRACK OUT.wav\n"
                 "       bench_run offline PROGRAM FOLDER TRACK OUT.wav\n"
                 "       bench_run mp3 PROGRAM FOLDER KBPS IN.wav\n");
         return 2;

@@ -3,7 +3,7 @@
 #include "resource.h"
 #include "window_kit.h"
 
-SettingsState g_settings = {{}, false, {0x95, 0, 0, 0}, nullptr};
+SettingsState g_settings = {{}, false, false, {0x95, 0, 0, 0}, nullptr};
 
 namespace {
 
@@ -144,5 +144,26 @@ void RestoreAutorun() {
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kPolicyKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
     WriteAutorun(key, g_settings.savedAutorun);
     RegFlushKey(key);
+    RegCloseKey(key);
+}
+
+void ReadFlacSetting() {
+    DWORD value = 0, size = sizeof value, type = 0;
+    HKEY key = nullptr;
+    g_settings.convertToFlac = false;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kProgramKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
+    if (RegQueryValueExA(key, kFlacValue, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS &&
+        type == REG_DWORD && size == sizeof value)
+        g_settings.convertToFlac = value != 0;
+    RegCloseKey(key);
+}
+
+void WriteFlacSetting() {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kProgramKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    DWORD value = g_settings.convertToFlac ? 1 : 0;
+    RegSetValueExA(key, kFlacValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
     RegCloseKey(key);
 }

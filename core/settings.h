@@ -12,11 +12,18 @@ constexpr char kProgramKey[] = "Software\\CD Quorrel";
 struct SettingsState {
     RecordingSettings recording;
     bool changed;           // a parameter dialog was confirmed since the last save
+    bool convertToFlac;     // "Convert to FLAC": kept in the program's key (kFlacValue), never in the file
     BYTE savedAutorun[4];   // "NoDriveTypeAutoRun" before the program changed it
     HANDLE autorunGuard;    // held while this copy runs: copies started meanwhile see it
 };
 
 extern SettingsState g_settings;
+
+// REG_DWORD in the program's key: 1 when every rip and recording is also made a FLAC file.
+constexpr char kFlacValue[] = "ConvertToFlac";
+// Reads the FLAC switch into the settings (off when the value is missing), and writes it.
+void ReadFlacSetting();
+void WriteFlacSetting();
 
 // Reads "CDQuorrel.ini" into the recording settings; false when it cannot be opened.
 bool ReadSettingsFile();

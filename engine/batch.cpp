@@ -3,20 +3,24 @@
 // before the CD track is prepared, and takes it once the naming steps passed, under
 // its own name in the folder of the batch's first file. At its start the batch's files
 // are checked once: no two tracks into one file, one question about files that exist.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "convert.h"
+#include "cuesheet.h"
 #include "dialogs.h"
 #include "display.h"
 #include "drive.h"
+#include "files.h"
 #include "engine.h"
 #include "naming.h"
 #include "names.h"
 #include "riplog.h"
 #include "settings.h"
+#include "verify.h"
 #include "window_kit.h"
 
 Batch g_batch;
@@ -36,6 +40,21 @@ void CurrentFolder(char (&folder)[kPathText]) {
     NameParts parts;
     SplitName(g_engine.currentFileName, &parts);
     FolderOf(parts, folder, sizeof folder);
+}
+
+// The files of the whole-disc batch under way, track by track, for its CUE sheet.
+CueSheet g_cue;
+
+// Whether the batch takes every audio track of the disc: by the layout of the rip
+// under way where it is this disc's, else by the track table (every track once).
+bool TakesWholeDisc() {
+    const DiscLayout& layout = g_verify.log.layout;
+    if (BatchContinues(g_batch) && !layout.starts.empty()) {
+        std::vector<bool> data(layout.starts.size(), false);
+        for (size_t k = 0; k < data.size() && k < layout.data.size(); ++k) data[k] = layout.data[k];
+        return BatchTakesWholeDisc(g_batch, data);
+    }
+    return BatchTakesWholeDisc(g_batch, std::vector<bool>(static_cast<size_t>(g_tracks.trackCount), false));
 }
 
 struct BatchFile {
@@ -59,7 +78,12 @@ std::vector<BatchFile> BatchFiles() {
             ReplaceEnding(mp3, "mp3");
             files.push_back({track, mp3});
         }
+        if (g_settings.convertToFlac) {
+            char flac[kFileNameText];
+            if (mp3::FlacPathFor(wav.c_str(), flac, sizeof flac)) files.push_back({track, flac});
+        }
         if (g_engine.mode == kSourceRip && i == 0) files.push_back({track, LogPathFor(wav)});
+        if (g_engine.mode == kSourceRip && i == 0 && TakesWholeDisc()) files.push_back({track, CuePathFor(wav)});
     }
     return files;
 }
@@ -130,4 +154,50 @@ void OnTracksToRecord(HWND hwnd) {
     ShowSongName(songName);
     ShowTrack(hwnd, track);
     FocusSongName();
+}
+
+void AddToCueSheet(const char* wavPath, const Conversions& made) {
+    if (!BatchContinues(g_batch)) g_cue = CueSheet();   // the batch's first track
+    CueTrack track;
+    track.number = CurrentTrackNumber(g_tracks);
+    char flac[kFileNameText];
+    if (made.flac && mp3::FlacPathFor(wavPath, flac, sizeof flac))
+        track.file = FileNameOf(flac);
+    else if (made.wavKept)
+        track.file = FileNameOf(wavPath);   // else no lossless file: the sheet has nothing to name
+    g_cue.tracks.push_back(track);
+}
+
+void WriteCueSheet(HWND hwnd) {
+    const RipLog& log = g_verify.log;
+    if (!TakesWholeDisc() || g_cue.tracks.size() != static_cast<size_t>(g_batch.count) || log.layout.starts.empty())
+        return;
+    for (const CueTrack& track : g_cue.tracks)
+        if (track.file.empty()) return;
+    CueSheet sheet = g_cue;
+    std::sort(sheet.tracks.begin(), sheet.tracks.end(),
+              [](const CueTrack& a, const CueTrack& b) { return a.number < b.number; });
+    sheet.program = log.program;
+    sheet.haveDiscId = true;
+    sheet.freedbId = log.ids.freedb;
+    if (const ReleaseNames* release = DiscRelease()) AddReleaseNames(*release, &sheet);
+    std::string path = CuePathFor(g_verify.logPath), text = CueSheetText(sheet);
+    char part[kPathText];
+    bool written = false;
+    if (PartialFileName(path.c_str(), part, sizeof part)) {
+        HANDLE file = CreateFileA(part, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            DWORD done = 0;
+            written = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &done, nullptr) &&
+                      done == text.size() && FlushFileBuffers(file);
+            written = CloseHandle(file) && written;
+            written = written && MoveIntoPlace(part, path.c_str());
+            if (!written) DeleteFileA(part);
+        }
+    }
+    if (written) return;
+    char message[kPathText + 80];
+    snprintf(message, sizeof message, "The CUE sheet %s could not be written; the ripped files are complete.",
+             path.c_str());
+    MessageBoxA(hwnd, message, "CUE Sheet", MB_OK);
 }

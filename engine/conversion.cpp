@@ -1,9 +1,11 @@
 // Play in Convert WAV to MP3: the WAV file named by the song name field is checked to
 // hold 44,100 Hz, 16-bit stereo PCM (the recording settings take its format), an MP3
-// file of its name is asked about, and it is converted to MP3.
+// file of its name is asked about, and it is converted to MP3. And the conversions of
+// every rip and saved recording: FLAC, MP3 or both.
 #include "conversion_plan.h"
 #include "convert.h"
 #include "display.h"
+#include "drive.h"
 #include "engine.h"
 #include "naming.h"
 #include "resource.h"
@@ -78,4 +80,33 @@ void RunConversion(HWND hwnd, const char* typed) {
     }
     SetPromptLine(hwnd, kEnterPrompt);
     StartTimer(hwnd, kTimerDrivePoll, kPollPeriod);
+}
+
+bool ConversionAsked() { return g_settings.recording.convertToMp3 || g_settings.convertToFlac; }
+
+Conversions ConvertRecording(HWND hwnd, const char* wavPath) {
+    char wav[kFileNameText];
+    CopyText(wav, wavPath);
+    const RecordingSettings& settings = g_settings.recording;
+    Conversions made = {false, false, true};
+    // A rip or recording of a CD track is tagged as the track; one of the line in by its
+    // file's name.
+    const mp3::Mp3Tag tag = IsCdSource(g_engine.mode) ? TagOfTrack(CurrentTrackNumber(g_tracks), wav)
+                                                      : TagOfFileName(wav);
+    if (g_settings.convertToFlac) made.flac = ConvertWavToFlac(hwnd, wav, tag);
+    if (settings.convertToMp3) {
+        made.mp3 = ConvertWavToMp3(hwnd, wav, &tag, !g_settings.convertToFlac || made.flac);
+        made.wavKept = settings.keepWav || !made.mp3 || (g_settings.convertToFlac && !made.flac);
+    } else if (g_settings.convertToFlac && made.flac && !settings.keepWav) {
+        made.wavKept = !DeleteFileA(wav);
+    }
+    if (!made.wavKept) g_engine.playBack = false;
+    char shown[kFileNameText];
+    CopyText(shown, wav);
+    if (made.mp3)
+        ReplaceEnding(shown, "mp3");
+    else if (made.flac && !made.wavKept)
+        mp3::FlacPathFor(wav, shown, sizeof shown);
+    SetCurrentFileName(shown);
+    return made;
 }

@@ -72,6 +72,29 @@ bool RunRipping(HWND hwnd);
 // Convert WAV to MP3 (conversion.cpp), with the song name as typed.
 void RunConversion(HWND hwnd, const char* typed);
 
+// What became of a rip or a saved recording.
+struct Conversions {
+    bool mp3;       // its MP3 file is complete
+    bool flac;      // its FLAC file is complete and verified
+    bool wavKept;   // the WAV file is still there
+};
+// Converts the rip or saved recording `wavPath` as the settings ask: to FLAC when
+// "Convert to FLAC" is checked, then to MP3 when the recordings are converted. The WAV
+// file goes (when it is not to be kept) only once every conversion asked for is
+// complete. The current file then names what the user finds: the MP3 file where one was
+// made, else the FLAC file where the WAV file went, else the WAV file.
+Conversions ConvertRecording(HWND hwnd, const char* wavPath);
+// Whether the settings ask for a conversion of every rip and recording.
+bool ConversionAsked();
+
+// The CUE sheet of a batch that rips every audio track of the disc (batch.cpp): each
+// ripped track's lossless file is noted (its FLAC file, else its WAV file), and after
+// the batch's last track the sheet is written beside the first file as "<its name>.cue",
+// when every track of the disc was ripped and has one. A sheet that cannot be written
+// is said so; the rips stay as they are.
+void AddToCueSheet(const char* wavPath, const Conversions& made);
+void WriteCueSheet(HWND hwnd);
+
 // ---- play-back and transport (commands 104–106, 108–111) ----
 void OnPlayBack(HWND hwnd);
 void OnStopPlayBack(HWND hwnd);

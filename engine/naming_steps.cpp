@@ -77,6 +77,10 @@ bool CheckExistingFiles(HWND hwnd, const NameParts& parts) {
         Candidate(parts.stem, ".log", candidate, sizeof candidate);
         if (!ConfirmOverwrite(hwnd, candidate)) return false;
     }
+    if (g_settings.convertToFlac) {
+        Candidate(parts.stem, ".flac", candidate, sizeof candidate);
+        if (!ConfirmOverwrite(hwnd, candidate)) return false;
+    }
     if (settings.convertToMp3) {
         Candidate(parts.stem, ".mp3", candidate, sizeof candidate);
         if (!ConfirmOverwrite(hwnd, candidate)) return false;

@@ -47,7 +47,7 @@ bool PlayCurrentTrackOnce(HWND hwnd) {
     if (batch) ShowNextBatchTrack(hwnd);
     if (IsCdSource(g_engine.mode) && !PrepareCdTrack(hwnd, typed)) return false;
     RecordingSettings& settings = g_settings.recording;
-    if (!settings.convertToMp3 && IsCdSource(g_engine.mode)) settings.keepWav = true;
+    if (!ConversionAsked() && IsCdSource(g_engine.mode)) settings.keepWav = true;
     if (!RunNamingSteps(hwnd, typed)) return false;
     // Record from Line In has no length to estimate before its name is known; it needs
     // room for a minute at least.

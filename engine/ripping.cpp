@@ -19,20 +19,14 @@ bool RunRipping(HWND hwnd) {
     UpdateWindow(g_app.songName);
     bool ripped = RipCurrentTrack(hwnd, g_engine.currentFileName, BatchContinues(g_batch));
     StartTimer(hwnd, kTimerDrivePoll, kPollPeriod);
-    const RecordingSettings& settings = g_settings.recording;
-    bool converted = false;
+    Conversions made = {false, false, true};
+    char wav[kFileNameText];
+    CopyText(wav, g_engine.currentFileName);
     // A rip is CD audio whatever the WAV parameters say: it can always be converted.
-    if (ripped && settings.convertToMp3) {
+    if (ripped && ConversionAsked()) {
         SetCursor(g_app.busyCursor);
-        mp3::Mp3Tag tag = TagOfTrack(CurrentTrackNumber(g_tracks), g_engine.currentFileName);
-        converted = ConvertWavToMp3(hwnd, g_engine.currentFileName, &tag);
+        made = ConvertRecording(hwnd, wav);
         SetCursor(LoadCursor(nullptr, IDC_ARROW));
-        if (converted) {
-            char mp3[kFileNameText];
-            CopyText(mp3, g_engine.currentFileName);
-            ReplaceEnding(mp3, "mp3");
-            SetCurrentFileName(mp3);
-        }
     }
     // The window is ready for the next Play also between the tracks of a batch, so that
     // a next track whose Play stops early (no disk space) leaves it usable: Play then
@@ -42,10 +36,12 @@ bool RunRipping(HWND hwnd) {
     EnableControl(IDC_MAIN_SONGNAME, true);
     EnableControls(kTrackButtons, true);
     EnableControl(IDC_MAIN_EJECT, true);
-    EnableControl(IDC_MAIN_PLAYBACK, ripped && (settings.keepWav || !converted));   // the WAV file is there
+    EnableControl(IDC_MAIN_PLAYBACK, ripped && made.wavKept);   // the WAV file is there
     // A track that could not be ripped ends its batch there (the window shows that
     // track, and the message said why); so does its last track.
+    if (ripped && BatchRunning()) AddToCueSheet(wav, made);
     bool more = ripped && BatchRunning() && BatchTrackLeft(g_batch);
+    if (ripped && BatchRunning() && !more) WriteCueSheet(hwnd);
     if (!more) EndBatch(&g_batch);
     return more;
 }

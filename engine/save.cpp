@@ -85,13 +85,7 @@ bool StopAndSaveRecording(HWND hwnd) {
 // batch the one for all its tracks; a batch's other tracks go on without one.
 void TellWhatWasSaved(HWND hwnd, bool saved, bool converted) {
     if (!BatchRunning()) {
-        if (converted) {
-            char mp3[kFileNameText];
-            CopyText(mp3, g_engine.currentFileName);
-            ReplaceEnding(mp3, "mp3");
-            SetCurrentFileName(mp3);
-            SetPromptLine(hwnd, "Converting: 100 %", false);
-        }
+        if (converted) SetPromptLine(hwnd, "Converting: 100 %", false);
         if (saved)
             MessageBoxA(hwnd, "I have saved the song to your hard drive.", g_engine.currentFileName, MB_OK);
         else if (!g_engine.soundRecorded)
@@ -119,16 +113,14 @@ void OnSave(HWND hwnd) {
 
     bool saved = StopAndSaveRecording(hwnd);
     if (saved) CopyText(g_engine.playBackFile, g_engine.currentFileName);   // Play Back plays the last file saved
-    // A recording of a CD track is tagged as the track; one of the line in by its file's name.
-    mp3::Mp3Tag tag = IsCdSource(g_engine.mode) ? TagOfTrack(CurrentTrackNumber(g_tracks), g_engine.currentFileName)
-                                                : TagOfFileName(g_engine.currentFileName);
-    bool converted = saved && g_settings.recording.convertToMp3 && ConvertWavToMp3(hwnd, g_engine.currentFileName, &tag);
+    Conversions made = {false, false, true};
+    if (saved && ConversionAsked()) made = ConvertRecording(hwnd, g_engine.currentFileName);
+    bool converted = made.mp3 || made.flac;
     TellWhatWasSaved(hwnd, saved, converted);
     // A recording that could not be saved ends a batch: the next tracks would meet the same fault.
     if (!saved && g_engine.soundRecorded) EndBatch(&g_batch);
 
-    bool keepWav = g_settings.recording.keepWav;
-    EnableControl(IDC_MAIN_PLAYBACK, saved && (keepWav || !converted));   // whenever the WAV file is there
+    EnableControl(IDC_MAIN_PLAYBACK, saved && made.wavKept);   // whenever the WAV file is there
     EnableControl(IDC_MAIN_PLAY, true);
     EnableControl(IDC_MAIN_SAVE, false);
     RestoreTransport();

@@ -304,7 +304,7 @@ const char kCdFormatRequired[] =
     "To convert, the WAV file must be recorded in stereo with 16 bits per sample and 44,100 samples per second "
     "(Click on \"Options->Recording Parameters\").";
 
-bool ConvertWavToMp3(HWND hwnd, const char* wavPath, const mp3::Mp3Tag* tag) {
+bool ConvertWavToMp3(HWND hwnd, const char* wavPath, const mp3::Mp3Tag* tag, bool mayDeleteWav) {
     Conversion c;
     c.hwnd = hwnd;
     CopyText(c.wavPath, wavPath);
@@ -317,7 +317,7 @@ bool ConvertWavToMp3(HWND hwnd, const char* wavPath, const mp3::Mp3Tag* tag) {
     Close(&c, true);   // the WAV file is closed before it is named or deleted
     if (!NameCompleteMp3(&c)) return false;
 
-    if (!g_settings.recording.keepWav) {
+    if (!g_settings.recording.keepWav && mayDeleteWav) {
         DeleteFileA(c.wavPath);
         g_engine.playBack = false;
         EnableControl(IDC_MAIN_PLAYBACK, false);

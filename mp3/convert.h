@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "flac_plan.h"
 #include "mp3_tag.h"
 #include "wav_layout.h"
 
@@ -16,8 +17,9 @@
 // With `tag`, the MP3 file begins with an ID3v2 tag of it (UTF-8 names; see mp3_tag.h:
 // TagFromNames makes one from a name source's track). Without it, or with an encoder
 // library that has no beWriteTag (an older one) or refuses the tag, the MP3 file is
-// made untagged, as before.
-bool ConvertWavToMp3(HWND hwnd, const char* wavPath, const mp3::Mp3Tag* tag = nullptr);
+// made untagged, as before. With `mayDeleteWav` false the WAV file stays whatever the
+// setting says (another conversion of it failed).
+bool ConvertWavToMp3(HWND hwnd, const char* wavPath, const mp3::Mp3Tag* tag = nullptr, bool mayDeleteWav = true);
 
 // The tag of a chosen WAV file: the title its file name gives (without folder and
 // ending), read in the system's code page and carried as UTF-8; nothing else.
@@ -28,6 +30,14 @@ mp3::Mp3Tag TagOfFileName(const char* path);
 // track's name (the source's whole title while the track bears it) or else the file's,
 // the track's number on the disc at least.
 mp3::Mp3Tag TagOfTrack(int track, const char* path);
+
+// Converts the WAV file `wavPath` into a FLAC file beside it (same name, ending
+// ".flac"): level 5, verified, the audio's MD5 in its header, `tags` as its Vorbis
+// comments. Shows its own messages ("FLAC Error") and draws its progress. True when the
+// FLAC file is complete and verified under its name. The WAV file is never deleted here;
+// on failure no new FLAC file is left behind and one that was there before is unchanged.
+bool ConvertWavToFlac(HWND hwnd, const char* wavPath, const mp3::FlacTags& tags);
+
 
 // Walks the chunks of the WAV file `path` to its format and sound; false when the file
 // cannot be opened (a file that cannot be read has no format and no sound).

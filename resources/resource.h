@@ -32,6 +32,9 @@
 #define IDM_ABOUT               124
 #define IDM_EXIT                IDC_MAIN_EXIT
 
+// Beyond the fixed numbers: the FLAC switch (a check mark, kept in the registry).
+#define IDM_FLAC                140
+
 #define IDM_FIRST_COMMAND       102
 #define IDM_LAST_COMMAND        124
 

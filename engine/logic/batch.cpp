@@ -40,3 +40,16 @@ int TakeBatchTrack(Batch* batch, const char* firstFile) {
 }
 
 bool BatchContinues(const Batch& batch) { return batch.count > 0 && batch.next > 1; }
+
+bool BatchTakesWholeDisc(const Batch& batch, const std::vector<bool>& dataTracks) {
+    std::vector<int> taken(dataTracks.size() + 1, 0);
+    int audio = 0;
+    for (size_t k = 0; k < dataTracks.size(); ++k)
+        if (!dataTracks[k]) ++audio;
+    for (int i = 0; i < batch.count; ++i) {
+        int track = batch.tracks[i];
+        if (track < 1 || static_cast<size_t>(track) > dataTracks.size() || dataTracks[track - 1] || taken[track]++)
+            return false;
+    }
+    return audio > 0 && batch.count == audio;
+}

@@ -37,3 +37,7 @@ int NextBatchTrack(const Batch& batch);
 int TakeBatchTrack(Batch* batch, const char* firstFile);
 // Whether the batch gave out more than its first track (its log is under way).
 bool BatchContinues(const Batch& batch);
+// Whether the batch takes every audio track of the disc once and nothing else (in any
+// order): a whole-disc rip, which gets a CUE sheet. `dataTracks[k]` tells whether
+// track k + 1 is a data track; the disc has dataTracks.size() tracks.
+bool BatchTakesWholeDisc(const Batch& batch, const std::vector<bool>& dataTracks);

@@ -204,6 +204,32 @@ protected:
         return ::testing::AssertionFailure() << "CD Quorrel did not come back from the conversion";
     }
     std::vector<std::string> Files() { return harness::ListFiles(dir_); }
+    // The FLAC file `name` as Debian's tools see it: flac -t passes, flac -d gives back
+    // exactly `pcm`, metaflac shows the MD5 of it and the TITLE, and mutagen (Debian's
+    // python3-mutagen, for Debian's Python) reads the same.
+    void ExpectFlacOf(const std::string& name, const std::string& pcm, const std::string& title) {
+        std::string flac = harness::UnixPath(ScratchPath(name));
+        ASSERT_FALSE(flac.empty());
+        int code = -1;
+        const std::string script =
+            "set -e; f='" + flac + "'; flac -t -s \"$f\"; flac -d -s -f --force-raw-format --endian=little "
+            "--sign=signed -o \"$f.raw\" \"$f\"; metaflac --list \"$f\" > \"$f.list\"; "
+            "md5sum < \"$f.raw\" | cut -c1-32 > \"$f.md5\"; "
+            "/usr/bin/python3 -c 'import sys, mutagen.flac; print(mutagen.flac.FLAC(sys.argv[1])[\"title\"][0])' \"$f\" "
+            "> \"$f.title\"";
+        ASSERT_TRUE(harness::RunUnixShell(script, dir_, &code, 60000));
+        EXPECT_EQ(code, 0) << "flac -t, flac -d, metaflac or mutagen failed on " << name;
+        std::string raw, list, md5, tagged;
+        for (auto [ending, text] : {std::pair<const char*, std::string*>{".raw", &raw}, {".list", &list},
+                                    {".md5", &md5}, {".title", &tagged}}) {
+            harness::ReadFile(ScratchPath(name + ending), text);
+            DeleteFileA(ScratchPath(name + ending).c_str());
+        }
+        EXPECT_TRUE(raw == pcm) << name << " decodes to " << raw.size() << " bytes, the WAV holds " << pcm.size();
+        EXPECT_NE(list.find("MD5 signature: " + md5.substr(0, 32)), std::string::npos) << list;
+        EXPECT_NE(list.find("comment[0]: TITLE=" + title), std::string::npos) << list;
+        EXPECT_EQ(tagged, title + "\n");
+    }
 };
 
 TEST_F(Mp3, RecordingNamedSongMp3LeavesTheMp3AndTheKeptWav) {
@@ -270,9 +296,13 @@ TEST_F(Mp3, ConvertsARecordedWavFileAndKeepsIt) {
 }
 
 // A rip is CD audio whatever the WAV parameters say: with conversion checked, then 8
-// bits and mono chosen in Rip from CD, the rip still gets its MP3.
+// bits and mono chosen in Rip from CD, the rip still gets its MP3, and with "Convert to
+// FLAC" checked its FLAC file too; the switch is kept in the registry, not the settings.
 TEST_F(Mp3, ARipIsConvertedWhateverTheWavParametersSay) {
     LaunchWith(128, 0, true, false);
+    EXPECT_FALSE(app_.MenuChecked(kFlac));
+    ASSERT_TRUE(app_.SendCommand(kFlac));
+    EXPECT_TRUE(app_.MenuChecked(kFlac));
     harness::MessageBoxInfo wav = (app_.PostCommand(kWavParams), app_.WaitForMessageBox("WAV Recording Parameters"));
     ASSERT_TRUE(wav.box);
     for (int button : {217, 205, 210}) {   // Convert, 8 bits, Mono
@@ -286,6 +316,16 @@ TEST_F(Mp3, ARipIsConvertedWhateverTheWavParametersSay) {
     EXPECT_TRUE(app_.NoMessageBoxWithin(300));
     EXPECT_EQ(harness::ReadFileOrEmpty(ScratchPath("ripped.wav")).substr(44), TrackPcm(1));
     ExpectMp3Of("ripped.mp3", 128, TrackPcm(1), {"ID3v2.3.0", "TIT2:0:ripped", "TRCK:0:1/2"});
+    ExpectFlacOf("ripped.flac", TrackPcm(1), "ripped");
+    auto flacValue = [] {
+        DWORD on = 2, size = sizeof on;
+        RegGetValueA(HKEY_CURRENT_USER, "Software\\CD Quorrel", "ConvertToFlac", RRF_RT_REG_DWORD, nullptr, &on, &size);
+        return on;
+    };
+    EXPECT_EQ(flacValue(), 1u) << "kept at once";
+    ASSERT_TRUE(app_.SendCommand(kFlac));   // off again for the other tests
+    EXPECT_FALSE(app_.MenuChecked(kFlac));
+    EXPECT_EQ(flacValue(), 0u);
     app_.AutoAnswer({"Save", "", "No"});   // the changed parameters are not kept
     EXPECT_EQ(ExitProgram(), 0u);
 }

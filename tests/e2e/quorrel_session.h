@@ -30,12 +30,12 @@ enum Id {
     kFirstTrack = IDC_MAIN_FIRSTTRACK, kLastTrack = IDC_MAIN_LASTTRACK, kTracksMenu = IDM_TRACKS,
     kSaveSettings = IDM_SAVESETTINGS, kRecordCd = IDM_RECORDCD, kLineIn = IDM_LINEIN, kPartial = IDM_PARTIAL,
     kConvert = IDM_CONVERT, kRip = IDM_RIP, kWavParams = IDM_WAVPARAMS, kMp3Params = IDM_MP3PARAMS,
-    kSongName = IDC_MAIN_SONGNAME,
+    kSongName = IDC_MAIN_SONGNAME, kFlac = IDM_FLAC,
 };
 
 const int kTrackButtons[] = {kFirstTrack, kPrevTrack, kNextTrack, kLastTrack};
 // The menu items a recording grays until it is saved or abandoned.
-const int kRecordingGrays[] = {kWavParams, kRip, kRecordCd, kLineIn, kConvert, kPartial, kTracksMenu};
+const int kRecordingGrays[] = {kWavParams, kRip, kRecordCd, kLineIn, kConvert, kPartial, kTracksMenu, kFlac};
 
 const uint32_t kDiscSeed = 7;   // the material of the discs InsertDisc makes
 const char kSavedText[] = "I have saved the song to your hard drive.";

@@ -19,6 +19,7 @@
 #include "cdtext.h"
 #include "cdinfo_rows.h"
 #include "checksums.h"
+#include "cuesheet.h"
 #include "disc.h"
 #include "discgen.h"
 #include "toc.h"
@@ -310,4 +311,48 @@ TEST_F(CdTools, MkdiscRejectsBadArgumentsWithAReason) {
     EXPECT_EQ(ok.exitCode, 0) << ok.output;
 }
 
+// The CUE sheet of a whole-disc rip, as written and as libcdio reads it: the disc's
+// names and each track's, one FILE per track. (libcdio gives every track of a sheet of
+// several files the start 0, so the lengths are checked on the files themselves, end
+// to end; it also wants a BIN file named like the sheet, which stays empty.)
+TEST_F(CdTools, CdInfoReadsTheCueSheetOfAWholeDisc) {
+    CueSheet sheet;
+    sheet.program = "CD Quorrel 1.0.0";
+    sheet.haveDiscId = true;
+    sheet.freedbId = 0x0a02b103;
+    sheet.tracks = {{1, "Intro.flac", "", ""}, {2, "the \"best\" one.flac", "", ""}, {3, "c.flac", "", ""}};
+    ReleaseNames release;
+    release.artist = "Quartet";
+    release.album = "Live \"At\" Home\r\nAgain";
+    release.tracks = {{1, "Intro", "", "", ""}, {2, std::string(70, 'x') + "\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9", "Guest", "", ""},
+                      {3, "Coda", "Quartet", "", ""}};
+    AddReleaseNames(release, &sheet);
+    std::string text = CueSheetText(sheet);
+    EXPECT_EQ(text,
+              "REM DISCID 0A02B103\r\nREM COMMENT \"CD Quorrel 1.0.0\"\r\nPERFORMER \"Quartet\"\r\n"
+              "TITLE \"Live 'At' Home  Again\"\r\n"
+              "FILE \"Intro.flac\" WAVE\r\n  TRACK 01 AUDIO\r\n    TITLE \"Intro\"\r\n    INDEX 01 00:00:00\r\n"
+              "FILE \"the 'best' one.flac\" WAVE\r\n  TRACK 02 AUDIO\r\n    TITLE \"" + std::string(70, 'x') +
+                  "\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\"\r\n    PERFORMER \"Guest\"\r\n    INDEX 01 00:00:00\r\n"
+              "FILE \"c.flac\" WAVE\r\n  TRACK 03 AUDIO\r\n    TITLE \"Coda\"\r\n    INDEX 01 00:00:00\r\n")
+        << "titles cut to 80 bytes on a whole character, a track's own artist only where it differs";
+    EXPECT_EQ(CuePathFor("D:\\my.rips\\Intro.wav"), "D:\\my.rips\\Intro.cue");
+    EXPECT_EQ(CuePathFor("D:\\my.rips\\Intro"), "D:\\my.rips\\Intro.cue");
+
+    const std::string cue = dir_ + "disc.cue";
+    std::ofstream(cue, std::ios::binary) << text;
+    std::ofstream(dir_ + "disc.bin", std::ios::binary).flush();
+    for (const char* name : {"Intro.flac", "the 'best' one.flac", "c.flac"})
+        std::ofstream(dir_ + name, std::ios::binary) << std::string(2352 * 10, '\0');
+    CommandResult info = RunCommand(cdinfo::Command(Quoted(cue)));
+    ASSERT_EQ(info.exitCode, 0) << info.output;
+    std::vector<cdinfo::Row> rows = cdinfo::ParseTrackList(info.output);
+    ASSERT_EQ(rows.size(), 4u) << info.output;
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(rows[k].type, "audio") << k;
+    for (const char* cdText : {"TITLE: Live 'At' Home  Again", "PERFORMER: Quartet", "TITLE: Intro", "PERFORMER: Guest",
+                               "TITLE: Coda"})
+        EXPECT_NE(info.output.find(cdText), std::string::npos) << cdText << " in\n" << info.output;
+}
+
 }  // namespace
+

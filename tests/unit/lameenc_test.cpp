@@ -10,6 +10,7 @@
 
 #include "conversion_plan.h"
 #include "encoder_config.h"
+#include "flac_plan.h"
 #include "mp3_tag.h"
 #include "riff_builder.h"
 #include "tag_record.h"
@@ -255,6 +256,49 @@ TEST(Mp3Name, ALongPathFitsExactlyOrIsRefused) {
     EXPECT_EQ(Mp3Path(bare, 259), bare + ".mp3");
     EXPECT_EQ(Mp3Path(bare, 258), "(does not fit)");
     EXPECT_EQ(Mp3Path("a.wav", 0), "(does not fit)");
+}
+
+// The FLAC file's name follows the MP3's rules; its tags are the release's where known.
+TEST(FlacPlan, NameTagsAndSamples) {
+    char out[16] = {};
+    EXPECT_TRUE(mp3::FlacPathFor("c:\\my.m\\a.wav", out, 15));
+    EXPECT_STREQ(out, "c:\\my.m\\a.flac");
+    EXPECT_FALSE(mp3::FlacPathFor("c:\\my.m\\a.wav", out, 14));
+    EXPECT_TRUE(mp3::FlacPathFor("d:take", out, sizeof out));
+    EXPECT_STREQ(out, "d:take.flac");
+    mp3::FlacTags bare;
+    bare.title = "Blue\r\nMoon";
+    EXPECT_EQ(mp3::VorbisComments(bare), std::vector<std::string>{"TITLE=Blue  Moon"}) << "nothing else is known";
+    ReleaseNames release;
+    release.artist = "Quartet";
+    release.album = "Live";
+    release.year = "1997";
+    release.releaseId = "r-id";
+    release.artistId = "a-id";
+    release.tracks = {{1, "Intro", "", "", "t1-id"}, {2, "", "Guest", "", ""}};
+    release.trackTotal = 2;
+    EXPECT_EQ(mp3::VorbisComments(mp3::TagFromNames(release, release.tracks[0])),
+              (std::vector<std::string>{"TITLE=Intro", "ARTIST=Quartet", "ALBUM=Live", "DATE=1997", "TRACKNUMBER=1",
+                                        "TRACKTOTAL=2", "MUSICBRAINZ_ALBUMID=r-id", "MUSICBRAINZ_ARTISTID=a-id",
+                                        "MUSICBRAINZ_TRACKID=t1-id"}));
+
+    // 16-bit little-endian samples as they are, 8-bit ones centred; a torn frame is left.
+    const uint8_t pcm16[] = {0x01, 0x80, 0xFF, 0x7F, 0xFE, 0xFF, 0x00, 0x00, 0x12};
+    int32_t samples[9] = {};
+    EXPECT_EQ(mp3::ToFlacSamples(pcm16, sizeof pcm16, 16, 2, samples), 2u);
+    EXPECT_EQ(std::vector<int32_t>(samples, samples + 4), (std::vector<int32_t>{-32767, 32767, -2, 0}));
+    const uint8_t pcm8[] = {0, 128, 255};
+    EXPECT_EQ(mp3::ToFlacSamples(pcm8, sizeof pcm8, 8, 1, samples), 3u);
+    EXPECT_EQ(std::vector<int32_t>(samples, samples + 3), (std::vector<int32_t>{-128, 0, 127}));
+
+    mp3::WavLayout layout;
+    layout.kind = mp3::WavLayoutKind::kChunks;
+    layout.formatTag = 1, layout.channels = 1, layout.sampleRate = 11025, layout.bitsPerSample = 8;
+    EXPECT_TRUE(mp3::FlacTakes(layout)) << "any format the program records";
+    layout.bitsPerSample = 24;
+    EXPECT_FALSE(mp3::FlacTakes(layout));
+    layout.bitsPerSample = 16, layout.formatTag = 3;
+    EXPECT_FALSE(mp3::FlacTakes(layout)) << "floating point";
 }
 
 TEST(ConversionPlan, ChunksOfAFileWith10000SoundBytes) {

@@ -173,4 +173,23 @@ TEST(Batch, GivesItsTracksInOrderIntoTheFirstFilesFolder) {
     EXPECT_EQ(batch.count, kBatchSlots);
 }
 
+// A whole-disc rip gets a CUE sheet: every audio track once, in any order, and nothing else.
+TEST(Batch, TakesTheWholeDiscOnlyWithEveryAudioTrackOnce) {
+    TrackTable table = Disc(4);
+    const std::vector<bool> lastIsData = {false, false, false, true};
+    auto whole = [&](const std::vector<int>& tracks, const std::vector<bool>& data) {
+        Batch batch;
+        StartBatch(&batch, tracks, table);
+        return BatchTakesWholeDisc(batch, data);
+    };
+    EXPECT_TRUE(whole({1, 2, 3}, lastIsData));
+    EXPECT_TRUE(whole({3, 1, 2}, lastIsData));
+    EXPECT_TRUE(whole({1, 2, 3, 4}, {false, false, false, false}));
+    EXPECT_FALSE(whole({1, 2}, lastIsData)) << "a track left out";
+    EXPECT_FALSE(whole({1, 2, 2}, lastIsData)) << "a track twice, one left out";
+    EXPECT_FALSE(whole({1, 2, 3, 4}, lastIsData)) << "the data track";
+    EXPECT_FALSE(whole({1, 2, 3, 5}, lastIsData)) << "no such track";
+    EXPECT_FALSE(whole({}, {})) << "no disc";
+}
+
 }  // namespace
