@@ -13,6 +13,21 @@ namespace {
 // folder's share and the ending.
 const size_t kStemBytes = 200;
 
+// A source's UTF-8 text in the program's code page: as it is where the system takes the
+// manifest's UTF-8; else the characters the code page has, and '_' for the rest.
+std::string ProgramText(const std::string& utf8) {
+    if (GetACP() == CP_UTF8 || utf8.empty()) return utf8;
+    int units = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    if (units <= 0) return "";
+    std::wstring wide(static_cast<size_t>(units), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], units);
+    int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), units, nullptr, 0, "_", nullptr);
+    if (bytes <= 0) return "";
+    std::string text(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), units, &text[0], bytes, "_", nullptr);
+    return text;
+}
+
 }  // namespace
 
 const ReleaseNames* DiscRelease() {
@@ -23,7 +38,9 @@ const ReleaseNames* DiscRelease() {
 void ChooseRelease(size_t index) {
     if (index >= g_names.names.releases.size()) return;
     g_names.names.chosen = index;
-    ApplyReleaseNames(g_names.names.releases[index], &g_tracks, &g_names.given);
+    ReleaseNames shown = g_names.names.releases[index];   // the table holds the program's code page
+    for (TrackNames& track : shown.tracks) track.title = ProgramText(track.title);
+    ApplyReleaseNames(shown, &g_tracks, &g_names.given);
 }
 
 const char* SourceNameOf(int track) {
@@ -39,7 +56,7 @@ std::string ReleaseLabel(size_t index) {
     std::string detail = release.year;
     if (!release.country.empty()) detail += (detail.empty() ? "" : ", ") + release.country;
     if (!detail.empty()) label += " (" + detail + ")";
-    return label;
+    return ProgramText(label);
 }
 
 bool TrackNamedBySource(int track) { return DiscRelease() && HoldsGivenName(g_tracks, g_names.given, track); }
@@ -48,7 +65,7 @@ std::string TrackFileStem(int track) {
     if (track < 1 || track > kMaxTrack) return "";
     if (TrackNamedBySource(track)) {
         const TrackNames* names = TrackOf(*DiscRelease(), track);
-        if (names && !names->title.empty()) return FileNameFromSourceName(names->title, kStemBytes);
+        if (names && !names->title.empty()) return ProgramText(FileNameFromSourceName(names->title, kStemBytes));
     }
     return g_tracks.trackNames[track];
 }

@@ -211,7 +211,11 @@ TEST_F(AuxCommands, F1OpensOurHelpAtItsContentsAndExitClosesIt) {
 TEST_F(AuxCommands, ExitLeavesAnotherProgramsHelpOpen) {
     ASSERT_TRUE(CopyFileA(harness::BinPath("CDQuorrel.hlp").c_str(), ScratchPath("Other.hlp").c_str(), FALSE));
     harness::Program viewer;
-    ASSERT_TRUE(viewer.Start("C:\\windows\\winhlp32.exe", dir_, "Other.hlp"));
+    // A prefix of 64-bit Wine alone has the viewer in system32 only.
+    const char* exe = GetFileAttributesA("C:\\windows\\winhlp32.exe") != INVALID_FILE_ATTRIBUTES
+                          ? "C:\\windows\\winhlp32.exe"
+                          : "C:\\windows\\system32\\winhlp32.exe";
+    ASSERT_TRUE(viewer.Start(exe, dir_, "Other.hlp"));
     ASSERT_TRUE(harness::WaitUntil([] { return !HelpWindows().empty(); }, 15000)) << "the other help did not open";
     EXPECT_EQ(ExitProgram(), 0u);
     EXPECT_FALSE(harness::WaitUntil([] { return HelpWindows().empty(); }, 2000)) << "Exit closed another's help";

@@ -522,6 +522,36 @@ TEST_F(Batch, RipsEachChosenTrackBitForBit) {
                                                 44u + 131 * 2352; }, 10000));
     ASSERT_TRUE(harness::WaitUntil([&] { return harness::FileExists(ScratchPath("again.log")); }, 3000));
     EXPECT_EQ(harness::ReadFileOrEmpty(ScratchPath("again.log")).find("Track 3:"), std::string::npos);
+
+    // Every track of the disc, to FLAC as well: the batch ends with a CUE sheet of its
+    // FLAC files, which libcdio reads as a disc of three audio tracks; each FLAC file
+    // decodes to its track.
+    for (const char* old : {"track2.wav", "track3.wav", "track3.log"}) DeleteFileA(ScratchPath(old).c_str());
+    ASSERT_TRUE(app_.SendCommand(kFlac));
+    ASSERT_TRUE(Open());
+    for (int track : {1, 2, 3}) ASSERT_TRUE(Add(track));
+    ASSERT_TRUE(Close(IDOK, "Track1.wav"));
+    app_.PostCommand(kPlay);
+    ASSERT_TRUE(harness::WaitUntil([&] { return harness::FileExists(ScratchPath("track1.cue")); }, 30000))
+        << "no CUE sheet after the batch";
+    EXPECT_TRUE(app_.NoMessageBoxWithin(300));
+    const std::string cue = harness::ReadFileOrEmpty(ScratchPath("track1.cue"));
+    EXPECT_NE(cue.find("FILE \"track3.flac\" WAVE\r\n  TRACK 03 AUDIO\r\n    INDEX 01 00:00:00\r\n"), std::string::npos)
+        << cue;
+    int code = -1;
+    ASSERT_TRUE(harness::RunUnixShell(
+        "set -e; for t in 1 2 3; do flac -d -s -f --force-raw-format --endian=little --sign=signed -o track$t.raw "
+        "track$t.flac; done; sed 's/\\.flac\"/.raw\"/' track1.cue > check.cue; : > check.bin; "
+        "cd-info --no-device-info --no-cddb --cue-file check.cue > check.txt",
+        dir_, &code, 60000));
+    EXPECT_EQ(code, 0) << "flac -d or cd-info failed";
+    EXPECT_NE(harness::ReadFileOrEmpty(ScratchPath("check.txt")).find("CD-ROM Track List (1 - 3)"), std::string::npos)
+        << harness::ReadFileOrEmpty(ScratchPath("check.txt"));
+    for (int track : {1, 2, 3})
+        EXPECT_TRUE(harness::ReadFileOrEmpty(ScratchPath("track" + std::to_string(track) + ".raw")) ==
+                    TrackPcm(track))
+            << "track " << track;
+    ASSERT_TRUE(app_.SendCommand(kFlac));   // off again for the tests after this one
     EXPECT_EQ(ExitProgram(), 0u);
 }
 

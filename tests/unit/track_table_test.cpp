@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "clock.h"
+#include "disc_names.h"
 #include "layout.h"
 #include "source_table.h"
 
@@ -66,6 +69,34 @@ TEST(TrackTable, APlayReachedTheTrackEndOnlyWhereTheDriveStopsAtIt) {
     EXPECT_FALSE(PlayReachedTrackEnd("03:00:01:01", 2, "00:10:00"));
     EXPECT_FALSE(PlayReachedTrackEnd("", 2, "00:10:00"));
     EXPECT_FALSE(PlayReachedTrackEnd("00:02:00", 1, "00:01:00")) << "not a tmsf position";
+}
+
+// A release's titles go where no user named a track, told apart, cut on a character; a
+// second release replaces what the first gave and nothing the user typed.
+TEST(TrackTable, ReleaseNamesFillOnlyWhatNoUserNamed) {
+    TrackTable table = {};
+    table.trackCount = 4;
+    GivenNames given = {};
+    CopyText(table.trackNames[3], "Mine");
+    ReleaseNames release;
+    const std::string longJapanese(16, 'x');   // 16 bytes, then three-byte characters
+    release.tracks = {{1, "Intro", "", ""}, {2, "Intro", "", ""}, {3, "Theirs", "", ""},
+                      {4, longJapanese + "\xE6\xB3\xA2\xE3\x81\xAE\xE9\x9F\xB3\xE6\xB3\xA2\xE3\x81\xAE\xE9\x9F\xB3"
+                                       "\xE6\xB3\xA2\xE3\x81\xAE\xE9\x9F\xB3\xE6\xB3\xA2\xE3\x81\xAE\xE9\x9F\xB3", "", ""}};
+    ApplyReleaseNames(release, &table, &given);
+    EXPECT_STREQ(table.trackNames[1], "Intro");
+    EXPECT_STREQ(table.trackNames[2], "Intro (2)") << "an entry belongs to a track through its text";
+    EXPECT_STREQ(table.trackNames[3], "Mine");
+    EXPECT_EQ(strlen(table.trackNames[4]), 16u + 33u) << "49 bytes hold eleven whole characters";
+    EXPECT_TRUE(HoldsGivenName(table, given, 2));
+    EXPECT_FALSE(HoldsGivenName(table, given, 3));
+
+    CopyText(table.trackNames[1], "Renamed");
+    release.tracks = {{2, "Other", "", ""}};
+    ApplyReleaseNames(release, &table, &given);
+    EXPECT_STREQ(table.trackNames[1], "Renamed");
+    EXPECT_STREQ(table.trackNames[2], "Other");
+    EXPECT_STREQ(table.trackNames[4], "") << "the new release does not name it";
 }
 
 TEST(Clock, CountsTo5959AndStartsAgain) {
