@@ -540,7 +540,7 @@ TEST_F(Batch, RipsEachChosenTrackBitForBit) {
         << cue;
     int code = -1;
     ASSERT_TRUE(harness::RunUnixShell(
-        "set -e; for t in 1 2 3; do flac -d -s -f --force-raw-format --endian=little --sign=signed -o track$t.raw "
+        "set -e; cd '" + harness::UnixPath(dir_) + "'; for t in 1 2 3; do flac -d -s -f --force-raw-format --endian=little --sign=signed -o track$t.raw "
         "track$t.flac; done; sed 's/\\.flac\"/.raw\"/' track1.cue > check.cue; : > check.bin; "
         "cd-info --no-device-info --no-cddb --cue-file check.cue > check.txt",
         dir_, &code, 60000));
