@@ -418,6 +418,7 @@ protected:
         SetProgramValue("AccurateRipUrl", kNoDatabase);
         SetProgramValue("MusicBrainzUrl", kNoDatabase);   // no name source unless a test serves one
         SetProgramValue("FreedbUrl", kNoDatabase);
+        SetProgramValue("ConvertToFlac", "");   // off unless a test turns it on
         SetProgramValue("ReadOffset", "");
         SetProgramValue("DriveOffsets", "");   // no drive list kept from an earlier test
         dir_ = harness::ScratchDir();

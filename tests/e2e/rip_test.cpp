@@ -216,6 +216,22 @@ TEST_F(RipSession, ABadSectorEndsTheRipWithAMessageAndNoFile) {
     std::vector<std::string> left = harness::ListFiles(drive.Root());
     left.erase(std::remove(left.begin(), left.end(), "full.log"), left.end());
     EXPECT_EQ(left, (std::vector<std::string>{"filler.bin", "full.wav"})) << "a partial file is left";
+
+    // With Convert to FLAC on, a disk with room for the rip and its log but not for the
+    // FLAC file: the rip stands, and no FLAC file is left, whole or partial.
+    ASSERT_TRUE(app_.SendCommand(kFlac));
+    ASSERT_TRUE(DeleteFileA((drive.Root() + "filler.bin").c_str()));
+    ASSERT_TRUE(drive.Fill(44 + 200 * 2352 + 48 * 1024));
+    PressPlayFor(drive.Root() + "Lossless");
+    harness::MessageBoxInfo flac = app_.WaitForMessageBox("FLAC Error", 30000);
+    EXPECT_NE(flac.text.find("was not made; the WAV file is unchanged."), std::string::npos) << flac.text;
+    ASSERT_TRUE(app_.Answer(flac, "OK"));
+    ASSERT_TRUE(RipOver());
+    EXPECT_EQ(harness::ReadFileOrEmpty(drive.Root() + "lossless.wav").substr(44), TrackPcm(2));
+    left = harness::ListFiles(drive.Root());
+    EXPECT_EQ(std::count_if(left.begin(), left.end(), [](const std::string& name) { return name.find(".flac") != std::string::npos; }), 0)
+        << ::testing::PrintToString(left);
+    ASSERT_TRUE(app_.SendCommand(kFlac));   // off again for the tests after this one
     EXPECT_EQ(ExitProgram(), 0u);
 }
 
