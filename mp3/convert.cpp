@@ -225,21 +225,12 @@ bool WriteEncoded(Conversion* c, uint32_t produced) {
     return true;
 }
 
-void DrawProgress(Conversion* c, const char* text) {
-    if (c->dc) TextOutA(c->dc, Cw10(g_app.units, 10), Lh10(g_app.units, 80), text, static_cast<int>(strlen(text)));
-}
+void DrawProgress(Conversion* c, const char* text) { DrawConversionProgress(c->dc, text); }
 
 // Reads, encodes and writes every chunk, drawing the percentage done after each.
 bool EncodeSound(Conversion* c) {
-    EnableControl(IDC_MAIN_PLAY, false);
     c->playDisabled = true;
-    c->dc = GetDC(c->hwnd);
-    if (c->dc) {
-        SetBkColor(c->dc, GetSysColor(COLOR_BTNFACE));
-        SetTextColor(c->dc, kPromptColour);
-    }
-    SetPromptLine(c->hwnd, kConvertingPrompt, false);
-    DrawProgress(c, g_display.promptLine);
+    c->dc = StartConversionProgress(c->hwnd);
 
     const int64_t chunkBytes = 2 * static_cast<int64_t>(c->samplesPerChunk);
     int64_t done = 0;
@@ -328,6 +319,22 @@ bool ConvertWavToMp3(HWND hwnd, const char* wavPath, const mp3::Mp3Tag* tag, boo
     EnableControl(IDC_MAIN_PLAY, true);
     RefreshTrackTable();
     return true;
+}
+
+HDC StartConversionProgress(HWND hwnd) {
+    EnableControl(IDC_MAIN_PLAY, false);
+    HDC dc = GetDC(hwnd);
+    if (dc) {
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        SetTextColor(dc, kPromptColour);
+    }
+    SetPromptLine(hwnd, kConvertingPrompt, false);
+    DrawConversionProgress(dc, g_display.promptLine);
+    return dc;
+}
+
+void DrawConversionProgress(HDC dc, const char* text) {
+    if (dc) TextOutA(dc, Cw10(g_app.units, 10), Lh10(g_app.units, 80), text, static_cast<int>(strlen(text)));
 }
 
 namespace {

@@ -39,6 +39,12 @@ mp3::Mp3Tag TagOfTrack(int track, const char* path);
 bool ConvertWavToFlac(HWND hwnd, const char* wavPath, const mp3::FlacTags& tags);
 
 
+// The progress of a conversion, drawn straight into the prompt line while the command
+// runs: Play off, the prompt "Converting" shown; the window's DC (null when there is
+// none) for DrawConversionProgress, released by the caller.
+HDC StartConversionProgress(HWND hwnd);
+void DrawConversionProgress(HDC dc, const char* text);
+
 // Walks the chunks of the WAV file `path` to its format and sound; false when the file
 // cannot be opened (a file that cannot be read has no format and no sound).
 bool FindWavSound(const char* path, mp3::WavLayout* layout);

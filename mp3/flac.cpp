@@ -139,20 +139,11 @@ bool StartEncoder(FlacConversion* c, const mp3::WavLayout& layout, uint64_t fram
     return true;
 }
 
-void DrawProgress(FlacConversion* c, const char* text) {
-    if (c->dc) TextOutA(c->dc, Cw10(g_app.units, 10), Lh10(g_app.units, 80), text, static_cast<int>(strlen(text)));
-}
+void DrawProgress(FlacConversion* c, const char* text) { DrawConversionProgress(c->dc, text); }
 
 bool EncodeSound(FlacConversion* c, const mp3::WavLayout& layout) {
-    EnableControl(IDC_MAIN_PLAY, false);
     c->playDisabled = true;
-    c->dc = GetDC(c->hwnd);
-    if (c->dc) {
-        SetBkColor(c->dc, GetSysColor(COLOR_BTNFACE));
-        SetTextColor(c->dc, kPromptColour);
-    }
-    SetPromptLine(c->hwnd, kConvertingPrompt, false);
-    DrawProgress(c, g_display.promptLine);
+    c->dc = StartConversionProgress(c->hwnd);
     std::unique_ptr<uint8_t[]> input(new (std::nothrow) uint8_t[mp3::kFlacReadBytes]);
     std::unique_ptr<int32_t[]> samples(new (std::nothrow) int32_t[mp3::kFlacReadBytes]);
     if (!input || !samples) return Fail(c, "Out of memory.");

@@ -15,15 +15,22 @@ struct Row {
     std::string type;  // "audio", "data" or "leadout"
 };
 
+// The lines of a program's output, without their line ends.
+inline std::vector<std::string> OutputLines(const std::string& output) {
+    std::vector<std::string> lines;
+    for (size_t pos = 0; pos < output.size();) {
+        size_t end = output.find('\n', pos);
+        if (end == std::string::npos) end = output.size();
+        lines.push_back(output.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return lines;
+}
+
 // The rows of cd-info's track list: "  3: 01:13:00  005325 audio ..." and the lead-out.
 inline std::vector<Row> ParseTrackList(const std::string& output) {
     std::vector<Row> rows;
-    size_t pos = 0;
-    while (pos < output.size()) {
-        size_t end = output.find('\n', pos);
-        if (end == std::string::npos) end = output.size();
-        std::string line = output.substr(pos, end - pos);
-        pos = end + 1;
+    for (const std::string& line : OutputLines(output)) {
         Row row;
         char type[16] = {0};
         if (sscanf(line.c_str(), " %d: %d:%d:%d %ld %15s", &row.track, &row.m, &row.s, &row.f, &row.lsn, type) == 6 &&

@@ -115,12 +115,7 @@ akrip::CdText CdInfoText(const std::string& output, size_t tracks) {
     akrip::CdText text;
     text.tracks.resize(tracks);
     akrip::CdTextEntry* entry = nullptr;
-    size_t pos = 0;
-    while (pos < output.size()) {
-        size_t end = output.find('\n', pos);
-        if (end == std::string::npos) end = output.size();
-        std::string line = output.substr(pos, end - pos);
-        pos = end + 1;
+    for (const std::string& line : cdinfo::OutputLines(output)) {
         unsigned track = 0;
         if (line == "CD-TEXT for Disc:") entry = &text.disc;
         else if (sscanf(line.c_str(), "CD-TEXT for Track %u:", &track) == 1)
