@@ -15,6 +15,11 @@ bool MayBeFreedSoon(const char* to, DWORD error) {
 
 }  // namespace
 
+const char* WhyNotInPlace(DWORD error) {
+    if (error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND) return "its folder was removed";
+    return "a file of that name is read-only or in use";
+}
+
 bool MoveIntoPlace(const char* from, const char* to) {
     for (int attempt = 1;; ++attempt) {
         if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;

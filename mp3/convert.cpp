@@ -274,8 +274,11 @@ bool NameCompleteMp3(Conversion* c) {
     if (c->mp3Bytes < mp3::LeastMp3Bytes(c->pairsEncoded, g_settings.recording.mp3BitRate) ||
         c->pairsEncoded != static_cast<uint64_t>(c->total) / 4)
         return Fail(c, "The MP3 file came out incomplete, so it was not kept. The WAV file is unchanged.");
-    if (!MoveIntoPlace(c->partPath, c->mp3Path))
-        return Fail(c, "The MP3 file cannot be written under its name: a file of that name is read-only or in use.");
+    if (!MoveIntoPlace(c->partPath, c->mp3Path)) {
+        char why[160];
+        snprintf(why, sizeof why, "The MP3 file cannot be written under its name: %s.", WhyNotInPlace(GetLastError()));
+        return Fail(c, why);
+    }
     c->mp3Created = false;   // it is the MP3 file now
     return true;
 }

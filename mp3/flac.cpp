@@ -35,6 +35,7 @@ const char kConvertingPrompt[] = "Converting:                                   
 
 struct FlacConversion {
     HWND hwnd = nullptr;
+    const char* wavPath = nullptr;
     char flacPath[kPathText] = {};
     char partPath[kPathText] = {};
     HANDLE wav = INVALID_HANDLE_VALUE;
@@ -65,8 +66,11 @@ void Close(FlacConversion* c, bool completed) {
 bool Fail(FlacConversion* c, const char* why) {
     if (c->dc) ReleaseDC(c->hwnd, c->dc);   // the box needs the window to paint
     c->dc = nullptr;
+    // The WAV file is never touched here, but it may have gone with its folder.
+    const bool wavThere = c->wavPath && GetFileAttributesA(c->wavPath) != INVALID_FILE_ATTRIBUTES;
     char text[kPathText + 200];
-    snprintf(text, sizeof text, "%s The FLAC file %s was not made; the WAV file is unchanged.", why, c->flacPath);
+    snprintf(text, sizeof text, "%s The FLAC file %s was not made; %s", why, c->flacPath,
+             wavThere ? "the WAV file is unchanged." : "the WAV file is not there any more either.");
     MessageBoxA(c->hwnd, text, "FLAC Error", MB_OK);
     Close(c, false);
     return false;
@@ -194,6 +198,7 @@ bool FinishStream(FlacConversion* c, uint64_t frames) {
 bool ConvertWavToFlac(HWND hwnd, const char* wavPath, const mp3::FlacTags& tags) {
     FlacConversion c;
     c.hwnd = hwnd;
+    c.wavPath = wavPath;
     if (!mp3::FlacPathFor(wavPath, c.flacPath, sizeof c.flacPath) || lstrcmpiA(c.flacPath, wavPath) == 0 ||
         !PartialFileName(c.flacPath, c.partPath, sizeof c.partPath))
         return Fail(&c, "The file name is too long.");
@@ -217,8 +222,11 @@ bool ConvertWavToFlac(HWND hwnd, const char* wavPath, const mp3::FlacTags& tags)
     if (!FinishStream(&c, frames)) return false;
     CloseHandle(c.wav);
     c.wav = INVALID_HANDLE_VALUE;
-    if (!MoveIntoPlace(c.partPath, c.flacPath))
-        return Fail(&c, "The FLAC file cannot be written under its name: a file of that name is read-only or in use.");
+    if (!MoveIntoPlace(c.partPath, c.flacPath)) {
+        char why[160];
+        snprintf(why, sizeof why, "The FLAC file cannot be written under its name: %s.", WhyNotInPlace(GetLastError()));
+        return Fail(&c, why);
+    }
     c.partCreated = false;
     Close(&c, true);
     return true;

@@ -330,6 +330,43 @@ TEST_F(Mp3, ARipIsConvertedWhateverTheWavParametersSay) {
     EXPECT_EQ(ExitProgram(), 0u);
 }
 
+// With the WAV files not kept, a rip's WAV file goes only once its FLAC and MP3 files
+// are whole; the rip's folder removed while its FLAC file is encoded leaves no file,
+// whole or partial, under either name, and the messages say what became of the files.
+TEST_F(Mp3, AFlacFileIsWholeOrNotThere) {
+    WriteSettingsFile(SettingsFileBytes(16, 44100, 2, 128, 0, false, true));
+    InsertDisc({150, 22500});   // five minutes in track 2: time to remove its folder
+    ASSERT_TRUE(Launch());
+    ASSERT_TRUE(DiscRead());
+    ASSERT_TRUE(app_.SendCommand(kFlac));
+    ASSERT_TRUE(app_.SetControlText(kSongName, "kept"));
+    ASSERT_TRUE(app_.SendCommand(kPlay, 60000));
+    EXPECT_TRUE(app_.NoMessageBoxWithin(300));
+    const std::vector<std::string> kept = {"CDQuorrel.ini", "disc.bin", "disc.cue", "kept.flac", "kept.log", "kept.mp3"};
+    EXPECT_EQ(Files(), kept);
+    ExpectFlacOf("kept.flac", TrackPcm(1), "kept");
+
+    const std::string away = ScratchPath("away");
+    ASSERT_TRUE(CreateDirectoryA(away.c_str(), nullptr));
+    ASSERT_TRUE(app_.SendCommand(kNextTrack));
+    PressPlayFor("away\\long");
+    ASSERT_TRUE(harness::WaitUntil([&] { return harness::FileExists(away + "\\long.flac.part"); }, 60000));
+    int code = -1;
+    ASSERT_TRUE(harness::RunUnixShell("rm -rf '" + harness::UnixPath(away) + "'", dir_, &code));
+    ASSERT_EQ(code, 0);
+    harness::MessageBoxInfo box = app_.WaitForMessageBox("FLAC Error", 60000);
+    EXPECT_EQ(box.text, "The FLAC file cannot be written under its name: its folder was removed. The FLAC file "
+                        "away\\long.flac was not made; the WAV file is not there any more either.");
+    ASSERT_TRUE(app_.Answer(box, "OK"));
+    EXPECT_EQ(app_.AnswerMessageBox("File open error", "OK").text, "I can't find the file \"away\\long.wav\"");
+    ASSERT_TRUE(Settled());
+    EXPECT_FALSE(harness::DirExists(away));
+    EXPECT_EQ(Files(), kept);
+    EXPECT_TRUE(harness::WaitUntil([&] { return app_.IsEnabled(kPlay); }, 3000)) << "Start is not offered again";
+    ASSERT_TRUE(app_.SendCommand(kFlac));   // off again for the other tests
+    EXPECT_EQ(ExitProgram(), 0u);
+}
+
 TEST_F(Mp3, AnExistingMp3IsAskedAboutAndNotKeepingTheWavAsksToo) {
     LaunchWith(128, 3, false, false);
     std::string sound = TrackPcm(2);

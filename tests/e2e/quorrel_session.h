@@ -457,9 +457,19 @@ protected:
         copy.AutoAnswer({"MP3 Error", "", "OK"});
         return copy.WaitForWindow("CDQuorl") != nullptr;
     }
-    // Waits until the start-up check or the poll has read the disc (Play enabled).
+    // Waits until the start-up check or the poll has read the disc (Play enabled) and the
+    // program is done with it: the names of a new disc are looked up on the same tick, after
+    // Play comes on, so keys sent before the window answers again would wait for the lookup.
     ::testing::AssertionResult DiscRead(DWORD timeoutMs = 8000) {
-        return harness::WaitUntil([&] { return app_.IsEnabled(kPlay); }, timeoutMs);
+        const DWORD start = GetTickCount();
+        ::testing::AssertionResult enabled = harness::WaitUntil([&] { return app_.IsEnabled(kPlay); }, timeoutMs);
+        if (!enabled) return enabled;
+        const DWORD spent = GetTickCount() - start;
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutA(app_.Window(), WM_NULL, 0, 0, SMTO_NORMAL, spent < timeoutMs ? timeoutMs - spent : 1,
+                                 &result))
+            return ::testing::AssertionFailure() << "the main window did not answer after reading the disc";
+        return ::testing::AssertionSuccess();
     }
     // Exit, answering "No" to the save question if it comes; the exit code.
     DWORD ExitProgram() {
