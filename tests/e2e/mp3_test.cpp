@@ -197,12 +197,7 @@ protected:
     }
     // Waits until the program's thread takes messages again: a conversion started
     // from the Play command has ended.
-    ::testing::AssertionResult Settled() {
-        DWORD_PTR result = 0;
-        if (SendMessageTimeoutA(app_.Window(), WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result))
-            return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "CD Quorrel did not come back from the conversion";
-    }
+    ::testing::AssertionResult Settled() { return Answers(30000); }
     std::vector<std::string> Files() { return harness::ListFiles(dir_); }
     // The FLAC file `name` as Debian's tools see it: flac -t passes, flac -d gives back
     // exactly `pcm`, metaflac shows the MD5 of it and the TITLE, and mutagen (Debian's

@@ -465,11 +465,15 @@ protected:
         ::testing::AssertionResult enabled = harness::WaitUntil([&] { return app_.IsEnabled(kPlay); }, timeoutMs);
         if (!enabled) return enabled;
         const DWORD spent = GetTickCount() - start;
+        return Answers(spent < timeoutMs ? timeoutMs - spent : 1);
+    }
+    // Waits until the program's thread takes messages again (what it was doing, a lookup
+    // or a conversion, has ended).
+    ::testing::AssertionResult Answers(DWORD timeoutMs) {
         DWORD_PTR result = 0;
-        if (!SendMessageTimeoutA(app_.Window(), WM_NULL, 0, 0, SMTO_NORMAL, spent < timeoutMs ? timeoutMs - spent : 1,
-                                 &result))
-            return ::testing::AssertionFailure() << "the main window did not answer after reading the disc";
-        return ::testing::AssertionSuccess();
+        if (SendMessageTimeoutA(app_.Window(), WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "CD Quorrel's window did not answer within " << timeoutMs << " ms";
     }
     // Exit, answering "No" to the save question if it comes; the exit code.
     DWORD ExitProgram() {
