@@ -44,4 +44,32 @@ constexpr size_t kFlacReadBytes = 4608 * 4;
 // end is not written.
 size_t ToFlacSamples(const uint8_t* pcm, size_t bytes, unsigned bitsPerSample, unsigned channels, int32_t* out);
 
+// The bytes of which a FLAC file's MD5 is taken, in place: 16-bit WAV sound as it is,
+// 8-bit unsigned made signed.
+void ToFlacMd5Input(uint8_t* pcm, size_t bytes, unsigned bitsPerSample);
+
+// ---- one FLAC file from two encoders at once ----
+// A long sound is encoded in two parts on two processors: the first part's frames as
+// libFLAC writes them, then the second part's, numbered on from the first's. The first
+// part is a whole number of blocks, so every frame but the last holds one block, as
+// when one encoder makes the file, and STREAMINFO is then finished for the whole.
+
+// Sample frames in each frame but the last (libFLAC's block size at level 5).
+constexpr uint32_t kFlacBlockSize = 4096;
+
+// The first part's sample frames when `frames` are encoded in two parts: about half, a
+// whole number of blocks. 0 when the sound is too short to be worth a second encoder.
+uint64_t FlacFirstPart(uint64_t frames);
+
+// A frame of a fixed-block-size stream as libFLAC wrote it (`bytes` long), numbered
+// `add` frames later: its number's coding, its header's CRC-8 and the frame's CRC-16
+// made anew, into `out`. False, `out` untouched, when `frame` is no such frame (no sync
+// code, variable block size, a cut or unchecked header) or the number would not fit.
+bool RenumberFlacFrame(const uint8_t* frame, size_t bytes, uint32_t add, std::vector<uint8_t>* out);
+
+// STREAMINFO's 34 bytes as written for the first part, finished for the whole sound:
+// its sample frames, the smallest and largest frame in bytes and the audio's MD5.
+void FinishStreamInfo(uint8_t info[34], uint64_t frames, uint32_t minFrameBytes, uint32_t maxFrameBytes,
+                      const uint8_t md5[16]);
+
 }  // namespace mp3

@@ -2,8 +2,12 @@
 // them and the encoder library reads them, what the library accepts, the sizes it
 // reports, the tag's texts, where the sound of a WAV file lies, and the converter's file
 // name, chunks and progress.
+#include <FLAC/stream_encoder.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -299,6 +303,103 @@ TEST(FlacPlan, NameTagsAndSamples) {
     EXPECT_FALSE(mp3::FlacTakes(layout));
     layout.bitsPerSample = 16, layout.formatTag = 3;
     EXPECT_FALSE(mp3::FlacTakes(layout)) << "floating point";
+}
+
+// libFLAC's switch for the MD5 of the audio, exported but left out of its headers.
+extern "C" FLAC__bool FLAC__stream_encoder_set_do_md5(FLAC__StreamEncoder* encoder, FLAC__bool value);
+
+// A FLAC stream libFLAC writes into memory, with STREAMINFO finished in place when it
+// can seek; `frames` gets each frame as written, the stream does not when `framesOnly`.
+struct FlacInMemory {
+    std::string bytes;
+    size_t at = 0;
+    bool framesOnly = false;
+    std::vector<std::string> frames;
+
+    static FLAC__StreamEncoderWriteStatus Write(const FLAC__StreamEncoder*, const FLAC__byte* data, size_t n,
+                                                uint32_t samples, uint32_t, void* self) {
+        auto* m = static_cast<FlacInMemory*>(self);
+        if (samples > 0) m->frames.emplace_back(reinterpret_cast<const char*>(data), n);
+        if (m->framesOnly) return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;
+        if (m->bytes.size() < m->at + n) m->bytes.resize(m->at + n);
+        memcpy(&m->bytes[m->at], data, n);
+        m->at += n;
+        return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;
+    }
+    static FLAC__StreamEncoderSeekStatus Seek(const FLAC__StreamEncoder*, FLAC__uint64 to, void* self) {
+        static_cast<FlacInMemory*>(self)->at = static_cast<size_t>(to);
+        return FLAC__STREAM_ENCODER_SEEK_STATUS_OK;
+    }
+    static FLAC__StreamEncoderTellStatus Tell(const FLAC__StreamEncoder*, FLAC__uint64* at, void* self) {
+        *at = static_cast<FlacInMemory*>(self)->at;
+        return FLAC__STREAM_ENCODER_TELL_STATUS_OK;
+    }
+};
+
+// Level 5, verified, stereo 16-bit at 44.1 kHz, as the program encodes.
+FlacInMemory EncodeFlac(const std::vector<int32_t>& samples, bool md5, bool seekable) {
+    FlacInMemory out;
+    out.framesOnly = !seekable;
+    FLAC__StreamEncoder* e = FLAC__stream_encoder_new();
+    EXPECT_TRUE(FLAC__stream_encoder_set_verify(e, true) && FLAC__stream_encoder_set_compression_level(e, 5) &&
+                FLAC__stream_encoder_set_channels(e, 2) && FLAC__stream_encoder_set_bits_per_sample(e, 16) &&
+                FLAC__stream_encoder_set_sample_rate(e, 44100) && FLAC__stream_encoder_set_do_md5(e, md5));
+    EXPECT_EQ(FLAC__stream_encoder_init_stream(e, FlacInMemory::Write, seekable ? FlacInMemory::Seek : nullptr,
+                                               seekable ? FlacInMemory::Tell : nullptr, nullptr, &out),
+              FLAC__STREAM_ENCODER_INIT_STATUS_OK);
+    EXPECT_TRUE(FLAC__stream_encoder_process_interleaved(e, samples.data(), static_cast<uint32_t>(samples.size() / 2)));
+    EXPECT_TRUE(FLAC__stream_encoder_finish(e));
+    FLAC__stream_encoder_delete(e);
+    return out;
+}
+
+// Two encoders, each on its part, make the file one encoder makes, byte for byte: the
+// second part's frames numbered on (across the number's longer coding at 128) and
+// STREAMINFO finished for the whole.
+TEST(FlacPlan, TwoPartsMakeTheFileOfOneEncoder) {
+    const uint64_t frames = 250 * mp3::kFlacBlockSize + 1000;   // a short last frame
+    const uint64_t first = mp3::FlacFirstPart(frames);
+    ASSERT_EQ(first, 125u * mp3::kFlacBlockSize);
+    EXPECT_EQ(mp3::FlacFirstPart(16 * mp3::kFlacBlockSize - 1), 0u) << "too short for two";
+    std::vector<int32_t> samples(frames * 2);
+    std::mt19937 noise(7);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<int32_t>(8000 * std::sin(i * 0.0007) + static_cast<int>(noise() % 600) - 300);
+    const FlacInMemory whole = EncodeFlac(samples, true, true);
+    FlacInMemory one = EncodeFlac(std::vector<int32_t>(samples.begin(), samples.begin() + first * 2), false, true);
+    const FlacInMemory two = EncodeFlac(std::vector<int32_t>(samples.begin() + first * 2, samples.end()), false, false);
+    std::string made = one.bytes;
+    uint32_t smallest = UINT32_MAX, largest = 0;
+    for (const std::string& frame : one.frames)
+        smallest = std::min<uint32_t>(smallest, frame.size()), largest = std::max<uint32_t>(largest, frame.size());
+    std::vector<uint8_t> renumbered;
+    for (const std::string& frame : two.frames) {
+        ASSERT_TRUE(mp3::RenumberFlacFrame(reinterpret_cast<const uint8_t*>(frame.data()), frame.size(), 125,
+                                           &renumbered));
+        made.append(renumbered.begin(), renumbered.end());
+        smallest = std::min<uint32_t>(smallest, renumbered.size()), largest = std::max<uint32_t>(largest, renumbered.size());
+    }
+    ASSERT_GT(whole.bytes.size(), 42u);
+    uint8_t md5[16];
+    memcpy(md5, whole.bytes.data() + 8 + 18, 16);   // "fLaC", the block's header, 18 bytes to the MD5
+    mp3::FinishStreamInfo(reinterpret_cast<uint8_t*>(&made[8]), frames, smallest, largest, md5);
+    EXPECT_TRUE(made == whole.bytes) << "sizes " << made.size() << " and " << whole.bytes.size();
+
+    // What is no frame of a fixed-block-size stream is refused, a header that fails its check too.
+    std::string frame = two.frames[1];
+    auto* bytes = reinterpret_cast<uint8_t*>(&frame[0]);
+    renumbered.assign(3, 9);
+    EXPECT_FALSE(mp3::RenumberFlacFrame(bytes, 5, 1, &renumbered)) << "cut";
+    EXPECT_FALSE(mp3::RenumberFlacFrame(bytes, frame.size(), 0x7FFFFFFF, &renumbered)) << "past 31 bits";
+    bytes[3] ^= 0x10;
+    EXPECT_FALSE(mp3::RenumberFlacFrame(bytes, frame.size(), 1, &renumbered)) << "header CRC";
+    bytes[3] ^= 0x10, bytes[1] = 0xF9;
+    EXPECT_FALSE(mp3::RenumberFlacFrame(bytes, frame.size(), 1, &renumbered)) << "variable block size";
+    EXPECT_EQ(renumbered, std::vector<uint8_t>(3, 9));
+
+    uint8_t pcm8[] = {0, 128, 255};
+    mp3::ToFlacMd5Input(pcm8, 3, 8);
+    EXPECT_EQ(std::vector<uint8_t>(pcm8, pcm8 + 3), (std::vector<uint8_t>{0x80, 0, 0x7F})) << "8-bit sound signed";
 }
 
 TEST(ConversionPlan, ChunksOfAFileWith10000SoundBytes) {
