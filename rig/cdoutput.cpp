@@ -1,7 +1,9 @@
 // The CD's audio output, rebuilt from the play history: a recording that starts at
 // clock `origin` hears, at its pair n, pair n - offset of each play, where offset is
-// the play's start measured in pairs from `origin`. Integer offsets keep the played
-// PCM intact, bit for bit.
+// the play's start measured in pairs from `origin`, rounded up: pair n, taken at
+// origin + n / 44,100 s, hears the pair the play was sending out at that moment, never
+// one it had not reached yet (a take stopped just before the play would otherwise end
+// on a pair of silence). Integer offsets keep the played PCM intact, bit for bit.
 #include "rigcore_internal.h"
 
 #include <windows.h>
@@ -12,9 +14,9 @@
 namespace rigcore {
 namespace {
 
-int64_t FloorDiv(int64_t a, int64_t b) {
+int64_t CeilDiv(int64_t a, int64_t b) {
     int64_t q = a / b;
-    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+    return (a % b != 0 && (a < 0) == (b < 0)) ? q + 1 : q;
 }
 
 // Copies pairs [first, first + count) of the stretch starting at frame `from` of `bin`
@@ -49,7 +51,7 @@ extern "C" RIGCORE_API void RigCdOutput(int64_t origin, int64_t first, int32_t c
     }
     // Oldest first, so a later play wins where rounding lets two touch.
     for (const Segment& seg : segments) {
-        int64_t offset = FloorDiv((seg.start - origin) * RIG_CD_RATE, Frequency());
+        int64_t offset = CeilDiv((seg.start - origin) * RIG_CD_RATE, Frequency());
         int64_t begin = first - offset, end = begin + count;   // in the play's pairs
         if (begin < 0) begin = 0;
         if (end > seg.EndPair()) end = seg.EndPair();
