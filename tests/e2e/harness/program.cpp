@@ -55,9 +55,19 @@ bool Program::Start(const std::string& exe, const std::string& workDir, const st
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        workDir.empty() ? nullptr : workDir.c_str(), &si, &pi)) {
-        Fail("cannot start " + exe + " in " + workDir + " (error " + std::to_string(GetLastError()) + ")");
+    // Under Wine on a loaded machine a start now and then fails with ERROR_INTERNAL_ERROR
+    // (the new process's loader did not come up); that one is tried again, a few times.
+    bool started = false;
+    DWORD error = 0;
+    for (int attempt = 0; attempt < 4 && !started; ++attempt) {
+        if (attempt > 0) Sleep(250);
+        started = CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 workDir.empty() ? nullptr : workDir.c_str(), &si, &pi) != FALSE;
+        error = started ? 0 : GetLastError();
+        if (error != ERROR_INTERNAL_ERROR) break;
+    }
+    if (!started) {
+        Fail("cannot start " + exe + " in " + workDir + " (error " + std::to_string(error) + ")");
         return false;
     }
     process_ = pi.hProcess;
