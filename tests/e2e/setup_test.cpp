@@ -108,10 +108,16 @@ protected:
     // Wine's desktop process, which serves "PROGMAN", ends soon after the last program
     // with a window has: a program with a window of its own keeps it for the whole run.
     // An installation the prefix had before (its folder and program group) is moved
-    // aside for the suite and put back after it.
+    // aside for the suite and put back after it. A keeper started while the desktop of
+    // the tests before is ending gets no window and ends at once: it is started again.
     static void SetUpTestSuite() {
         keeper_ = new harness::Program;
-        keeper_->Start(harness::BinPath("harness_fixture.exe"), harness::ExeDir());
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            keeper_->Start(harness::BinPath("harness_fixture.exe"), harness::ExeDir());
+            harness::WaitUntil([] { return keeper_->FindTopWindow(fixture::kClass) || !keeper_->Running(); }, 15000);
+            if (keeper_->FindTopWindow(fixture::kClass)) break;
+            Sleep(1000);
+        }
         keeper_->WaitForWindow(fixture::kClass);
         for (const std::string& path : {std::string("C:\\CDQuorrel"), StartMenuGroup()})
             MoveFileA(path.c_str(), (path + kAside).c_str());
