@@ -40,9 +40,6 @@ extern "C" FLAC__bool FLAC__stream_encoder_set_do_md5(FLAC__StreamEncoder* encod
 
 namespace {
 
-const COLORREF kPromptColour = RGB(131, 31, 58);
-const char kConvertingPrompt[] = "Converting:                                        ";
-
 // The MD5 of the audio, taken through the system's cryptographic provider when two
 // encoders share the file (each would see only its part).
 struct AudioMd5 {
@@ -52,7 +49,11 @@ struct AudioMd5 {
         return CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT) &&
                CryptCreateHash(provider, CALG_MD5, 0, 0, &hash);
     }
-    bool Add(const uint8_t* bytes, size_t n) { return CryptHashData(hash, bytes, static_cast<DWORD>(n), 0) != FALSE; }
+    // WAV sound in place made what FLAC takes its MD5 of, then added.
+    bool AddSound(uint8_t* pcm, size_t n, unsigned bitsPerSample) {
+        mp3::ToFlacMd5Input(pcm, n, bitsPerSample);
+        return CryptHashData(hash, pcm, static_cast<DWORD>(n), 0) != FALSE;
+    }
     bool Finish(uint8_t md5[16]) {
         DWORD size = 16;
         return CryptGetHashParam(hash, HP_HASHVAL, md5, &size, 0) && size == 16;
@@ -144,6 +145,20 @@ bool Fail(FlacConversion* c, const char* why) {
     return false;
 }
 
+bool SeekFile(HANDLE file, uint64_t offset, DWORD from) {
+    LARGE_INTEGER at = {};
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(file, at, nullptr, from) != FALSE;
+}
+
+// The WAV file opened for reading at byte `offset`; INVALID_HANDLE_VALUE when it cannot be.
+HANDLE OpenWavAt(const char* path, uint64_t offset) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE || SeekFile(file, offset, FILE_BEGIN)) return file;
+    CloseHandle(file);
+    return INVALID_HANDLE_VALUE;
+}
+
 bool WriteAll(HANDLE file, const uint8_t* buffer, size_t bytes) {
     while (bytes > 0) {
         DWORD chunk = bytes > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes), written = 0;
@@ -192,9 +207,7 @@ FLAC__StreamEncoderWriteStatus WritePartFrame(const FLAC__StreamEncoder*, const 
 // sizes) back at the file's start.
 FLAC__StreamEncoderSeekStatus SeekTo(const FLAC__StreamEncoder*, FLAC__uint64 offset, void* data) {
     auto* c = static_cast<FlacConversion*>(data);
-    LARGE_INTEGER at = {};
-    at.QuadPart = static_cast<LONGLONG>(offset);
-    if (SetFilePointerEx(c->flac, at, nullptr, FILE_BEGIN)) return FLAC__STREAM_ENCODER_SEEK_STATUS_OK;
+    if (SeekFile(c->flac, offset, FILE_BEGIN)) return FLAC__STREAM_ENCODER_SEEK_STATUS_OK;
     c->writeFailed = true;
     return FLAC__STREAM_ENCODER_SEEK_STATUS_ERROR;
 }
@@ -322,12 +335,8 @@ bool PrepareSecondPart(FlacConversion* c, SecondPart* p, uint64_t first, AudioMd
 bool StartSecondPart(FlacConversion* c, const mp3::WavLayout& layout, uint64_t first) {
     SecondPart* p = c->second;
     p->layout = layout;
-    p->wav = CreateFileA(c->wavPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
-    LARGE_INTEGER at = {};
-    at.QuadPart = static_cast<LONGLONG>(layout.dataOffset + first * FrameBytes(layout));
-    if (p->wav == INVALID_HANDLE_VALUE || !SetFilePointerEx(p->wav, at, nullptr, FILE_BEGIN))
-        return Fail(c, "The WAV file could not be read.");
+    p->wav = OpenWavAt(c->wavPath, layout.dataOffset + first * FrameBytes(layout));
+    if (p->wav == INVALID_HANDLE_VALUE) return Fail(c, "The WAV file could not be read.");
     p->thread = CreateThread(nullptr, 0, EncodeSecondPart, p, 0, nullptr);
     if (!p->thread) return Fail(c, "Out of memory.");
     return true;
@@ -356,8 +365,8 @@ bool EncodeSound(FlacConversion* c, const mp3::WavLayout& layout, uint64_t first
                                                                                   static_cast<uint32_t>(frames)))
                                         return WhyEncoderStopped(c->encoder, c->writeFailed);
                                     c->framesEncoded += frames;
-                                    if (second) mp3::ToFlacMd5Input(bytes, n, layout.bitsPerSample);
-                                    if (second && !md5->Add(bytes, n)) return "The FLAC encoder failed.";
+                                    if (second && !md5->AddSound(bytes, n, layout.bitsPerSample))
+                                        return "The FLAC encoder failed.";
                                     ShowProgress(c);
                                     return nullptr;
                                 });
@@ -365,9 +374,8 @@ bool EncodeSound(FlacConversion* c, const mp3::WavLayout& layout, uint64_t first
         why = ReadSound(c->wav, layout, (c->frames - first) * FrameBytes(layout),
                         [&](uint8_t* bytes, size_t n, const int32_t*, size_t) -> const char* {
                             if (second->failed) return "";
-                            mp3::ToFlacMd5Input(bytes, n, layout.bitsPerSample);
                             ShowProgress(c);
-                            return md5->Add(bytes, n) ? nullptr : "The FLAC encoder failed.";
+                            return md5->AddSound(bytes, n, layout.bitsPerSample) ? nullptr : "The FLAC encoder failed.";
                         });
     if (why && *why == '\0') {   // the second part failed: its reason is the one to give
         EndSecondPart(second, true);
@@ -375,12 +383,6 @@ bool EncodeSound(FlacConversion* c, const mp3::WavLayout& layout, uint64_t first
     }
     if (why) return Fail(c, why);
     return true;
-}
-
-bool SeekFile(HANDLE file, uint64_t offset, DWORD from) {
-    LARGE_INTEGER at = {};
-    at.QuadPart = static_cast<LONGLONG>(offset);
-    return SetFilePointerEx(file, at, nullptr, from) != FALSE;
 }
 
 // The second part's frames put after the first's, and STREAMINFO (after "fLaC" and
@@ -439,11 +441,8 @@ bool ConvertWavToFlac(HWND hwnd, const char* wavPath, const mp3::FlacTags& tags)
     mp3::WavLayout layout;
     if (!FindWavSound(wavPath, &layout) || !mp3::HasSound(layout)) return Fail(&c, "The WAV file could not be read.");
     if (!mp3::FlacTakes(layout)) return Fail(&c, "The WAV file's sound is not 8 or 16-bit PCM.");
-    c.wav = CreateFileA(wavPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    LARGE_INTEGER at = {};
-    at.QuadPart = static_cast<LONGLONG>(layout.dataOffset);
-    if (c.wav == INVALID_HANDLE_VALUE || !SetFilePointerEx(c.wav, at, nullptr, FILE_BEGIN))
-        return Fail(&c, "The WAV file could not be read.");
+    c.wav = OpenWavAt(wavPath, layout.dataOffset);
+    if (c.wav == INVALID_HANDLE_VALUE) return Fail(&c, "The WAV file could not be read.");
     DWORD existing = GetFileAttributesA(c.flacPath);
     if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_DIRECTORY))
         return Fail(&c, "A folder has the FLAC file's name.");
