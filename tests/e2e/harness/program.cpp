@@ -59,12 +59,11 @@ bool Program::Start(const std::string& exe, const std::string& workDir, const st
     // (the new process's loader did not come up); that one is tried again, a few times.
     bool started = false;
     DWORD error = 0;
-    for (int attempt = 0; attempt < 4 && !started; ++attempt) {
+    for (int attempt = 0; attempt < 4 && (attempt == 0 || error == ERROR_INTERNAL_ERROR); ++attempt) {
         if (attempt > 0) Sleep(250);
         started = CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                  workDir.empty() ? nullptr : workDir.c_str(), &si, &pi) != FALSE;
         error = started ? 0 : GetLastError();
-        if (error != ERROR_INTERNAL_ERROR) break;
     }
     if (!started) {
         Fail("cannot start " + exe + " in " + workDir + " (error " + std::to_string(error) + ")");
